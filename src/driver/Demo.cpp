@@ -1,0 +1,3 @@
+#include "driver/Demo.h"
+
+int RunDemo(int, char**) { return 0; }

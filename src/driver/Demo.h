@@ -1,0 +1,36 @@
+// The greeting's own main routine and what the other programs (gallery,
+// capture) share with it: the clock, the picture slots and input.
+#pragma once
+
+#include <SDL.h>
+
+#include <array>
+#include <cstdint>
+
+inline constexpr int ScreenWidth = 320;
+inline constexpr int ScreenHeight = 200;
+inline constexpr int SlotCount = 20;
+
+using SurfaceSlotArray = std::array<SDL_Surface*, SlotCount>;
+
+// Milliseconds of the frame being drawn; the effects' animation time.
+extern int32_t FrameTime;
+// The 320x200x32 display surface.
+extern SDL_Surface* Screen;
+
+// The system's millisecond clock: CLOCK_MONOTONIC in milliseconds, as a
+// signed 32-bit value.
+int32_t MilliClock();
+
+// Creates and loads the nine slot pictures (slots 0-8, colour keys on the
+// crab and head frames) in start-up order. Slots 9-19 are left null.
+void LoadPictures(SurfaceSlotArray& slots);
+// Creates the 64x64 8-bit flare sprite and loads it from "dat/flare.pcx".
+SDL_Surface* LoadFlareSprite();
+void FreePictures(SurfaceSlotArray& slots);
+
+// Drains the event queue; true when Escape was pressed or the window was
+// asked to close.
+bool PollQuit();
+
+int RunDemo(int argc, char** argv);

@@ -1,0 +1,3 @@
+#include "driver/Gallery.h"
+
+int main(int argc, char** argv) { return RunGallery(argc, argv); }

@@ -1,0 +1,3 @@
+#include "driver/Demo.h"
+
+int main(int argc, char** argv) { return RunDemo(argc, argv); }

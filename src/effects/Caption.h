@@ -1,0 +1,18 @@
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+
+extern TTF_Font* CaptionFont;       // opened at start-up; null when the font is missing
+extern SDL_Surface* CaptionSurface; // the caption rendered last; null before the first
+extern SDL_Color CaptionColor;
+extern SDL_Rect CaptionRect;
+
+// Renders a Latin-1 text in red, replacing the previous caption.
+void SetCaption(const char* text);
+// Draws the current caption with its top-left corner at (x, y).
+void DrawCaption(int32_t x, int32_t y, SDL_Surface* destination);
+// Releases the current caption (at shutdown).
+void FreeCaption();

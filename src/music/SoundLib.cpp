@@ -1,0 +1,1 @@
+#include "music/SoundLib.h"

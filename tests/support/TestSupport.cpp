@@ -1,0 +1,140 @@
+#include "support/TestSupport.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "ekudemo-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path SourceDir() { return EKUDEMO_SOURCE_DIR; }
+fs::path BinaryDir() { return EKUDEMO_BINARY_DIR; }
+
+fs::path ProgramPath(const std::string& name) {
+    for (const char* sub : {"src", "tools"})
+        if (fs::exists(BinaryDir() / sub / name)) return BinaryDir() / sub / name;
+    throw std::runtime_error("program not built: " + name);
+}
+
+void CopyData(const fs::path& dir) {
+    fs::create_directories(dir / "dat");
+    for (const auto& entry : fs::directory_iterator(SourceDir() / "dat"))
+        fs::copy(entry.path(), dir / "dat" / entry.path().filename(),
+                 fs::copy_options::overwrite_existing);
+}
+
+namespace {
+
+void Drain(int fd, std::string& into) {
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) into.append(buffer, size_t(n));
+}
+
+} // namespace
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        int devNull = open("/dev/null", O_RDONLY);
+        dup2(devNull, 0);
+        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
+        for (const auto& variable : options.env) putenv(strdup(variable.c_str()));
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    RunResult result;
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    bool interrupted = false;
+    int status = 0;
+    for (;;) {
+        double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        if (!interrupted && options.interruptAfterSeconds >= 0 &&
+            elapsed >= options.interruptAfterSeconds) {
+            kill(pid, options.interruptSignal);
+            interrupted = true;
+        }
+        if (elapsed >= options.timeoutSeconds && !result.timedOut) {
+            kill(pid, SIGKILL);
+            result.timedOut = true;
+        }
+        pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+        if (poll(fds, 2, 20) > 0) {
+            if (fds[0].revents & POLLIN) Drain(outPipe[0], result.out);
+            if (fds[1].revents & POLLIN) Drain(errPipe[0], result.err);
+        }
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    // Whatever is still in the pipes after the exit.
+    for (int fd : {outPipe[0], errPipe[0]}) {
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+        std::string& into = fd == outPipe[0] ? result.out : result.err;
+        for (;;) {
+            std::string::size_type before = into.size();
+            Drain(fd, into);
+            if (into.size() == before) break;
+        }
+        close(fd);
+    }
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    return result;
+}
+
+SurfacePtr MakeSurface32(int width, int height) {
+    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0, 0, 0, 0));
+}
+
+SurfacePtr MakeSurface8(int width, int height) {
+    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 8, 0, 0, 0, 0));
+}
+
+uint32_t& Pixel32(SDL_Surface* s, int x, int y) {
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x];
+}

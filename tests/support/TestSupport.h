@@ -1,0 +1,65 @@
+// Helpers shared by the tests: temporary folders, files, child processes and
+// small surfaces.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+// The repository's folders and the built programs.
+std::filesystem::path SourceDir();
+std::filesystem::path BinaryDir();
+std::filesystem::path ProgramPath(const std::string& name); // "ekudemo", "ekudemo-capture", ...
+
+// Copies the committed dat/ into `dir`/dat, so a program can run there.
+void CopyData(const std::filesystem::path& dir);
+
+struct RunResult {
+    int status = -1;      // exit status, or -1 when the program did not exit by itself
+    int signal = 0;       // the signal that ended it, if any
+    bool timedOut = false;
+    std::string out, err;
+};
+
+struct RunOptions {
+    std::filesystem::path workDir;     // empty: the current folder
+    std::vector<std::string> env;      // NAME=VALUE added to the environment
+    double timeoutSeconds = 60;        // then SIGKILL
+    double interruptAfterSeconds = -1; // when >= 0: send `interruptSignal` after this long
+    int interruptSignal = 2;           // SIGINT
+};
+
+// Runs a program to its end, collecting its standard output and error.
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Surfaces the size of a picture, freed with the pointer.
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+SurfacePtr MakeSurface32(int width, int height);
+SurfacePtr MakeSurface8(int width, int height);
+// Pixel word (x, y) of a 32-bit surface, honouring its pitch.
+uint32_t& Pixel32(SDL_Surface* s, int x, int y);

@@ -1,0 +1,1 @@
+#include "s3m/S3mWriter.h"
