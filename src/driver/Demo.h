@@ -29,6 +29,11 @@ void LoadPictures(SurfaceSlotArray& slots);
 SDL_Surface* LoadFlareSprite();
 void FreePictures(SurfaceSlotArray& slots);
 
+// Starts the font library and opens CaptionFont from "dat/arialbd.ttf" at
+// 12 points; a missing font gives one warning and captions are left out.
+void OpenCaptionFont();
+void CloseCaptionFont();
+
 // Drains the event queue; true when Escape was pressed or the window was
 // asked to close.
 bool PollQuit();

@@ -17,6 +17,12 @@ void LoadPcx(const char* path, SDL_Surface* surface, int32_t width, int32_t heig
 // Raw palette indices into an 8-bit surface.
 void LoadPcxIndexed(const char* path, SDL_Surface* surface, int32_t width, int32_t height);
 
+// Run-length decoding of the pixel data that follows the 128-byte header into
+// `out` (width x height indices, rows back to back). Returns the read position
+// where decoding stopped: in a well-formed file, the palette marker's offset.
+size_t DecodePcxPixels(std::span<const uint8_t> file, std::span<uint8_t> out, int32_t width,
+                       int32_t height);
+
 // The same decoding from bytes already in memory (at most PcxReadLimit of
 // them are looked at). Malformed data never reads past `file` nor writes past
 // width x height pixels: decoding stops there and the rest is left as it was.
