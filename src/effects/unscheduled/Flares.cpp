@@ -1,1 +1,130 @@
+// Additive grey flares: a fixed cloud of points turned about three axes,
+// each stamped with the flare sprite into a saturating intensity buffer that
+// is then shown as grey over the whole screen.
 #include "effects/unscheduled/Flares.h"
+
+#include "driver/Demo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+std::array<FlarePoint, FlareCount> FlarePoints;
+std::array<FlarePoint, FlareCount> RotatedFlarePoints;
+std::array<uint32_t, 256> GreyRamp;
+uint8_t* GlowBuffer = nullptr;
+
+namespace {
+
+constexpr int GlowWidth = 320;
+constexpr int GlowHeight = 200;
+constexpr int GlowSize = GlowWidth * GlowHeight;
+constexpr int SpriteSize = 64;
+
+// The angle speeds are single-precision constants widened to double.
+constexpr double K1200 = double(1.0f / 1200);
+constexpr double K1700 = double(1.0f / 1700);
+constexpr double K1500 = double(1.0f / 1500);
+
+bool IsSurface(const SDL_Surface* s, int bitsPerPixel, int width, int height) {
+    return s && s->format && s->format->BitsPerPixel == bitsPerPixel && s->w >= width &&
+           s->h >= height && s->pitch >= width * (bitsPerPixel / 8);
+}
+
+// Adds one flare whose top-left corner is (column, row) to the glow buffer.
+// The caller has checked that the whole 64x64 block lies inside it.
+void StampFlare(const uint8_t* sprite, int spritePitch, int column, int row, int level) {
+    for (int r = 0; r < SpriteSize; ++r) {
+        const uint8_t* src = sprite + r * spritePitch;
+        uint8_t* glow = GlowBuffer + (row + r) * GlowWidth + column;
+        for (int c = 0; c < SpriteSize; ++c) {
+            int v = src[c];
+            if (v == 0) continue; // no light: the buffer is neither read nor written
+            int t = std::max(v + level, 0);
+            glow[c] = uint8_t(std::min(glow[c] + t, 255));
+        }
+    }
+}
+
+} // namespace
+
+void PrepareGlow() {
+    FreeGlow();
+    GlowBuffer = static_cast<uint8_t*>(std::calloc(GlowSize, 1));
+    for (uint32_t i = 0; i < GreyRamp.size(); ++i)
+        GreyRamp[i] = i * 0x010101u;
+}
+
+void FillFlarePoints() {
+    for (FlarePoint& p : FlarePoints) {
+        // Three separate statements keep the x, y, z order of the rand() calls.
+        p.x = float((std::rand() % 500) - 250);
+        p.y = float((std::rand() % 500) - 250);
+        p.z = float((std::rand() % 500) - 250);
+    }
+}
+
+void FreeGlow() {
+    std::free(GlowBuffer);
+    GlowBuffer = nullptr;
+}
+
+void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
+    if (!GlowBuffer || !IsSurface(sprite, 8, SpriteSize, SpriteSize) ||
+        !IsSurface(screen, 32, GlowWidth, GlowHeight))
+        return;
+    // More points than the cloud holds would run off the arrays.
+    const int count = std::clamp(pointCount, 0, FlareCount);
+
+    const double t = double(FrameTime);
+    const float ax = float(std::sin(t * K1200 + 40));
+    const float ay = float(std::cos(t * K1700) * 4);
+    const double az = 2 * std::sin(t * K1500);
+    const double cosX = float(std::cos(double(ax))), sinX = float(std::sin(double(ax)));
+    const double cosY = float(std::cos(double(ay))), sinY = float(std::sin(double(ay)));
+    const double cosZ = float(std::cos(az)), sinZ = float(std::sin(az));
+
+    for (int i = 0; i < count; ++i) {
+        const double x = FlarePoints[i].x, y = FlarePoints[i].y, z = FlarePoints[i].z;
+        const double y1 = float(y * cosX - z * sinX);
+        const double z1 = float(z * cosX + y * sinX);
+        const double x2 = float(x * cosY - z1 * sinY);
+        const double z2 = float(z1 * cosY + x * sinY);
+        const double x3 = float(x2 * cosZ - y1 * sinZ);
+        const double y3 = float(y1 * cosZ + x2 * sinZ);
+        RotatedFlarePoints[i] = {float(x3), float(y3), float(z2)};
+    }
+
+    if (SDL_LockSurface(sprite) == 0) {
+        const uint8_t* spritePixels = static_cast<const uint8_t*>(sprite->pixels);
+        for (int i = 0; i < count; ++i) {
+            const FlarePoint& p = RotatedFlarePoints[i];
+            // Truncation toward zero puts 1 <= column <= 255 exactly where
+            // 1 <= x + 320 < 256; comparing in double also keeps huge or
+            // non-finite values away from the integer conversion.
+            const double columnAt = double(p.x) + 320, rowAt = double(p.y) + 240;
+            if (!(columnAt >= 1 && columnAt < 256 && rowAt >= 1 && rowAt < 136)) continue;
+            // Beyond +-1000 every level gives the same result (nothing or 255).
+            double levelAt = double(p.z) * 0.5 - 65;
+            if (!(levelAt > -1000)) levelAt = -1000;
+            if (!(levelAt < 1000)) levelAt = 1000;
+            StampFlare(spritePixels, sprite->pitch, int(columnAt), int(rowAt), int(levelAt));
+        }
+        SDL_UnlockSurface(sprite);
+    }
+
+    if (SDL_LockSurface(screen) == 0) {
+        uint8_t* rowBytes = static_cast<uint8_t*>(screen->pixels);
+        uint8_t* glow = GlowBuffer;
+        for (int r = 0; r < GlowHeight; ++r, rowBytes += screen->pitch, glow += GlowWidth) {
+            uint32_t* dst = reinterpret_cast<uint32_t*>(rowBytes);
+            for (int c = 0; c < GlowWidth; ++c) {
+                dst[c] = GreyRamp[glow[c]];
+                glow[c] = 0; // shown and cleared in the same pass
+            }
+        }
+        SDL_UnlockSurface(screen);
+    } else {
+        std::fill_n(GlowBuffer, GlowSize, uint8_t(0)); // keep it zero between frames
+    }
+}
