@@ -97,7 +97,7 @@ void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
 
     if (SDL_LockSurface(sprite) == 0) {
         const uint8_t* spritePixels = static_cast<const uint8_t*>(sprite->pixels);
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; spritePixels && i < count; ++i) {
             const FlarePoint& p = RotatedFlarePoints[i];
             // Truncation toward zero puts 1 <= column <= 255 exactly where
             // 1 <= x + 320 < 256; comparing in double also keeps huge or
@@ -113,10 +113,13 @@ void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
         SDL_UnlockSurface(sprite);
     }
 
+    bool shown = false;
     if (SDL_LockSurface(screen) == 0) {
         uint8_t* rowBytes = static_cast<uint8_t*>(screen->pixels);
         uint8_t* glow = GlowBuffer;
-        for (int r = 0; r < GlowHeight; ++r, rowBytes += screen->pitch, glow += GlowWidth) {
+        shown = rowBytes != nullptr;
+        for (int r = 0; shown && r < GlowHeight;
+             ++r, rowBytes += screen->pitch, glow += GlowWidth) {
             uint32_t* dst = reinterpret_cast<uint32_t*>(rowBytes);
             for (int c = 0; c < GlowWidth; ++c) {
                 dst[c] = GreyRamp[glow[c]];
@@ -124,7 +127,6 @@ void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
             }
         }
         SDL_UnlockSurface(screen);
-    } else {
-        std::fill_n(GlowBuffer, GlowSize, uint8_t(0)); // keep it zero between frames
     }
+    if (!shown) std::fill_n(GlowBuffer, GlowSize, uint8_t(0)); // zero between frames all the same
 }

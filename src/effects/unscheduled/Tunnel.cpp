@@ -1,1 +1,117 @@
+// The tunnel: every pixel of a 640x480 frame has a depth byte (falling with
+// the distance from the centre) and an angle byte; shifted, they pick the
+// column and row of a 256x256 texture. An overlay window lies on top.
 #include "effects/unscheduled/Tunnel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+uint8_t* TunnelDepth = nullptr;
+uint8_t* TunnelAngle = nullptr;
+
+namespace {
+
+constexpr int FrameWidth = 640;
+constexpr int FrameHeight = 480;
+constexpr int TableSize = FrameWidth * FrameHeight;
+constexpr int TextureSize = 256;
+constexpr double Pi = 3.141592653589793;
+
+bool IsSurface32(const SDL_Surface* s, int width, int height) {
+    return s && s->format && s->format->BitsPerPixel == 32 && s->w >= width && s->h >= height &&
+           s->pitch >= width * 4;
+}
+
+uint32_t* Row(SDL_Surface* s, int r) {
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + r * s->pitch);
+}
+
+} // namespace
+
+void BuildTunnelTables() {
+    // A second build replaces the first tables rather than leaking them.
+    std::free(TunnelDepth);
+    std::free(TunnelAngle);
+    TunnelDepth = static_cast<uint8_t*>(std::malloc(TableSize));
+    TunnelAngle = static_cast<uint8_t*>(std::malloc(TableSize));
+    if (!TunnelDepth || !TunnelAngle) {
+        std::free(TunnelDepth);
+        std::free(TunnelAngle);
+        TunnelDepth = TunnelAngle = nullptr;
+        return;
+    }
+
+    // i is the distance from the line between the two middle columns, so the
+    // left half mirrors the right one and i is never zero.
+    for (int i = 1; i <= 320; ++i) {
+        for (int j = -240; j <= 239; ++j) {
+            const int y = j + 240;
+            const int right = y * FrameWidth + 319 + i;
+            const int left = y * FrameWidth + 320 - i;
+            const double theta = std::atan2(double(j) / double(i), 1.0);
+            // 13*pi, not 128/pi: the angle bytes run from -63 to 63.
+            const int b = int(theta * 13 * Pi);
+            TunnelAngle[right] = uint8_t(b);
+            TunnelAngle[left] = uint8_t(128 - b);
+            const int q = int(std::cos(theta) * 4000 / i);
+            TunnelDepth[right] = TunnelDepth[left] = uint8_t(q); // near the centre it wraps
+        }
+    }
+}
+
+void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, int32_t overlayX,
+                int32_t overlayY, SDL_Surface* target, SDL_Surface* overlay) {
+    if (!TunnelDepth || !TunnelAngle || !IsSurface32(texture, TextureSize, TextureSize) ||
+        !IsSurface32(target, FrameWidth, FrameHeight) ||
+        !IsSurface32(overlay, FrameWidth, FrameHeight))
+        return;
+
+    // The blit rectangle's position fields hold the low 16 bits.
+    SDL_Rect window;
+    window.x = Sint16(overlayX);
+    window.y = Sint16(overlayY);
+    window.w = FrameWidth;
+    window.h = FrameHeight;
+    SDL_UpperBlit(overlay, &window, target, nullptr);
+
+    const bool lockedTexture = SDL_LockSurface(texture) == 0;
+    const bool lockedTarget = SDL_LockSurface(target) == 0;
+    const bool lockedOverlay = SDL_LockSurface(overlay) == 0;
+    if (lockedTexture && lockedTarget && lockedOverlay && texture->pixels && target->pixels &&
+        overlay->pixels) {
+        const uint8_t depthAdd = uint8_t(depthShift), angleAdd = uint8_t(angleShift);
+        const uint8_t* texels = static_cast<const uint8_t*>(texture->pixels);
+        const int texturePitch = texture->pitch;
+        auto draw = [&](uint32_t* dst, const uint8_t* depth, const uint8_t* angle, int c) {
+            const uint8_t v = uint8_t(angle[c] + angleAdd), u = uint8_t(depth[c] + depthAdd);
+            dst[c] = reinterpret_cast<const uint32_t*>(texels + v * texturePitch)[u];
+        };
+        // The columns whose overlay pixel lies on the overlay; 64-bit so that
+        // no offset can overflow.
+        const int64_t firstOn = std::clamp<int64_t>(-int64_t(overlayX), 0, FrameWidth);
+        const int64_t endOn = std::clamp<int64_t>(FrameWidth - int64_t(overlayX), 0, FrameWidth);
+        for (int r = 0; r < FrameHeight; ++r) {
+            uint32_t* dst = Row(target, r);
+            const uint8_t* depth = TunnelDepth + r * FrameWidth;
+            const uint8_t* angle = TunnelAngle + r * FrameWidth;
+            const int64_t oy = int64_t(overlayY) + r;
+            if (oy < 0 || oy >= FrameHeight || firstOn >= endOn) {
+                for (int c = 0; c < FrameWidth; ++c)
+                    draw(dst, depth, angle, c);
+                continue;
+            }
+            const uint32_t* over = Row(overlay, int(oy));
+            for (int c = 0; c < int(firstOn); ++c)
+                draw(dst, depth, angle, c);
+            // The whole word decides: a pixel with only its fourth byte set hides the tunnel.
+            for (int c = int(firstOn); c < int(endOn); ++c)
+                if (over[c + overlayX] == 0) draw(dst, depth, angle, c);
+            for (int c = int(endOn); c < FrameWidth; ++c)
+                draw(dst, depth, angle, c);
+        }
+    }
+    if (lockedOverlay) SDL_UnlockSurface(overlay);
+    if (lockedTexture) SDL_UnlockSurface(texture);
+    if (lockedTarget) SDL_UnlockSurface(target);
+}
