@@ -1,1 +1,113 @@
 #include "effects/Twister.h"
+
+#include "driver/Demo.h"
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+constexpr int MaskWidth = 320;
+constexpr int MaskHeight = 200;
+constexpr int TextureSize = 256;
+constexpr int32_t NotFound = 1000;    // outside 0..319: a run end not met yet
+constexpr int32_t DepthFloor = -5159; // below any depth a row can reach
+// The axis is kept this far inside the 32-bit range so that axis plus corner
+// offset cannot overflow; a row that far out is off screen either way.
+constexpr double AxisLimit = 1 << 30;
+
+bool Fits(const SDL_Surface* s, int width, int height) {
+    return s && s->format && s->format->BitsPerPixel == 32 && s->w >= width && s->h >= height &&
+           s->pitch >= width * 4;
+}
+
+uint32_t* Row(SDL_Surface* s, int y) {
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) +
+                                       std::ptrdiff_t(y) * s->pitch);
+}
+
+// One face of a row's square: the texture row stretched over [xa, xb) or
+// [xb, xa), cut at the screen edges. The step comes from the uncut width.
+void DrawFace(uint32_t* screenRow, const uint32_t* textureRow, int32_t xa, int32_t xb) {
+    int32_t x0 = xa < xb ? xa : xb;
+    int32_t x1 = xa < xb ? xb : xa;
+    if (x1 == x0 || x1 < 0) return;
+    const int32_t step = (65535 / (x1 - x0)) / 4;
+    uint32_t u = 0;
+    if (x0 < 0) {
+        u = uint32_t(-x0) * uint32_t(step);
+        x0 = 0;
+    }
+    if (x1 > MaskWidth) x1 = MaskWidth;
+    for (int32_t x = x0; x < x1; ++x) {
+        screenRow[x] = textureRow[(u >> 8) & 0xFF];
+        u += uint32_t(step);
+    }
+}
+
+} // namespace
+
+void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, int32_t xShift) {
+    // Wrong-sized surfaces would be read or written out of bounds: no frame.
+    if (!Fits(mask, MaskWidth, MaskHeight) || !Fits(texture, TextureSize, TextureSize) ||
+        !Fits(screen, MaskWidth, MaskHeight))
+        return;
+
+    // Same angle for every row; the single-precision constant keeps its value.
+    const double a = double(FrameTime) * double(0.0025f);
+    const double sinA = std::sin(a);
+    constexpr double Pi = 3.141592653589793;
+    const std::array<double, 4> theta = {a, a + Pi * 0.5, a + Pi, a + Pi * 1.5};
+    std::array<double, 4> sinT{}, cosT{};
+    for (int k = 0; k < 4; ++k) {
+        sinT[k] = std::sin(theta[k]);
+        cosT[k] = std::cos(theta[k]);
+    }
+
+    const bool screenLocked = SDL_LockSurface(screen) == 0;
+    const bool textureLocked = SDL_LockSurface(texture) == 0;
+    const bool maskLocked = SDL_LockSurface(mask) == 0;
+    if (screenLocked && textureLocked && maskLocked && screen->pixels && texture->pixels &&
+        mask->pixels) {
+        for (int r = 0; r < MaskHeight; ++r) {
+            const uint32_t* maskRow = Row(mask, r);
+            int32_t s = NotFound, e = NotFound;
+            for (int32_t x = 0; x < MaskWidth; ++x) {
+                if (s == NotFound) {
+                    if (maskRow[x] != 0) s = x;
+                } else if (maskRow[x] == 0) {
+                    e = x;
+                    break; // later runs are ignored
+                }
+            }
+            if (s == NotFound || e == NotFound) continue;
+
+            const int32_t w = e - s;
+            double axis = double(e) * sinA + double(s) + double(xShift);
+            if (axis > AxisLimit) axis = AxisLimit;
+            if (axis < -AxisLimit) axis = -AxisLimit;
+            const int32_t A = int32_t(axis);
+
+            std::array<int32_t, 4> O{}, D{};
+            int c = 0;
+            int32_t best = DepthFloor;
+            for (int k = 0; k < 4; ++k) {
+                O[k] = int32_t(double(w) * sinT[k]);
+                D[k] = int32_t(double(w) * cosT[k]);
+                if (D[k] >= best) { // a tie goes to the higher corner
+                    best = D[k];
+                    c = k;
+                }
+            }
+
+            uint32_t* screenRow = Row(screen, r);
+            const uint32_t* textureRow = Row(texture, r % TextureSize);
+            const int before = (c + 3) % 4, after = (c + 1) % 4;
+            DrawFace(screenRow, textureRow, A + O[before], A + O[c]);
+            DrawFace(screenRow, textureRow, A + O[c], A + O[after]);
+        }
+    }
+    if (screenLocked) SDL_UnlockSurface(screen);
+    if (textureLocked) SDL_UnlockSurface(texture);
+    if (maskLocked) SDL_UnlockSurface(mask);
+}
