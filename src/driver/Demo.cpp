@@ -1,3 +1,169 @@
 #include "driver/Demo.h"
 
-int RunDemo(int, char**) { return 0; }
+#include "driver/Timeline.h"
+#include "effects/Caption.h"
+#include "effects/unscheduled/Flares.h"
+#include "effects/unscheduled/Tunnel.h"
+#include "image/Pcx.h"
+#include "music/Music.h"
+
+#include <SDL_ttf.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+int32_t FrameTime = 0;
+SDL_Surface* Screen = nullptr;
+
+namespace {
+
+constexpr const char* FontPath = "dat/arialbd.ttf";
+constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
+
+struct SlotPicture {
+    int slot;
+    const char* path;
+    int width, height;
+    bool keyed; // black is transparent
+};
+
+// The slot pictures in loading order.
+constexpr SlotPicture SlotPictures[] = {
+    {0, "dat/ek_taus.pcx", 320, 200, false}, // background
+    {3, "dat/ek_rapu.pcx", 320, 200, true},  // crab
+    {1, "dat/ek_pae1.pcx", 320, 200, true},  // head, frame 1
+    {2, "dat/ek_pae2.pcx", 320, 200, true},  // head, frame 2
+    {4, "dat/ek__e.pcx", 320, 200, false},   // twister letter masks
+    {5, "dat/ek__k.pcx", 320, 200, false},   {6, "dat/ek__u.pcx", 320, 200, false},
+    {7, "dat/bit7.pcx", 256, 256, false}, // twister texture
+    {8, "dat/kewl.pcx", 320, 200, false}, // end picture
+};
+
+SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
+    SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
+    if (!surface) {
+        std::fprintf(stderr, "ekudemo: cannot make a surface for \"%s\": %s\n", path,
+                     SDL_GetError());
+        std::exit(1);
+    }
+    return surface;
+}
+
+} // namespace
+
+int32_t MilliClock() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    int64_t ms = int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return int32_t(uint32_t(uint64_t(ms))); // wraps like a 32-bit millisecond counter
+}
+
+void LoadPictures(SurfaceSlotArray& slots) {
+    slots.fill(nullptr);
+    for (const SlotPicture& picture : SlotPictures) {
+        SDL_Surface* surface = CreateSurface(picture.width, picture.height, 32, picture.path);
+        slots[size_t(picture.slot)] = surface;
+        LoadPcx(picture.path, surface, picture.width, picture.height);
+        if (picture.keyed) SDL_SetColorKey(surface, SDL_SRCCOLORKEY, 0);
+    }
+}
+
+SDL_Surface* LoadFlareSprite() {
+    const char* path = "dat/flare.pcx";
+    SDL_Surface* sprite = CreateSurface(64, 64, 8, path);
+    LoadPcxIndexed(path, sprite, 64, 64);
+    return sprite;
+}
+
+void FreePictures(SurfaceSlotArray& slots) {
+    for (SDL_Surface*& surface : slots) {
+        SDL_FreeSurface(surface);
+        surface = nullptr;
+    }
+}
+
+void OpenCaptionFont() {
+    if (TTF_Init() < 0) {
+        std::fprintf(stderr, "ekudemo: cannot start the font library: %s; no captions\n",
+                     TTF_GetError());
+        return;
+    }
+    std::atexit(TTF_Quit);
+    CaptionFont = TTF_OpenFont(FontPath, 12);
+    if (!CaptionFont)
+        std::fprintf(stderr, "ekudemo: cannot open font \"%s\": %s; no captions\n", FontPath,
+                     TTF_GetError());
+}
+
+void CloseCaptionFont() {
+    if (CaptionFont) TTF_CloseFont(CaptionFont);
+    CaptionFont = nullptr;
+}
+
+bool PollQuit() {
+    bool quit = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) quit = true;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+    }
+    return quit;
+}
+
+int RunDemo(int, char**) {
+    InitMusic("dat/rimpaaa.s3m");
+    OpenCaptionFont();
+    std::srand(unsigned(MilliClock()));
+
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        std::fprintf(stderr, "ekudemo: cannot start the video subsystem: %s\n", SDL_GetError());
+        StopMusic();
+        CloseCaptionFont();
+        return 1;
+    }
+    std::atexit(SDL_Quit);
+    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
+    if (!Screen) {
+        std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
+                     ScreenHeight, SDL_GetError());
+        StopMusic();
+        CloseCaptionFont();
+        return 1;
+    }
+    SDL_ShowCursor(0);
+
+    SurfaceSlotArray slots;
+    LoadPictures(slots);
+    SDL_Surface* flareSprite = LoadFlareSprite();
+    PrepareGlow();
+
+    bool quit = false;
+    PlayMusic();
+    FillFlarePoints();
+
+    do {
+        FrameTime = MilliClock();
+        CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
+        int32_t row = FMUSIC_GetRow(SongHandle);
+        // The greeting ends at its last order, or earlier if the music does.
+        if (DrawScene(Screen, slots, row) || FMUSIC_IsFinished(SongHandle)) quit = true;
+        SDL_Flip(Screen);
+        SDL_FillRect(Screen, nullptr, 0);
+        if (PollQuit()) quit = true;
+    } while (!quit);
+
+    StopMusic();
+    CloseCaptionFont();
+    std::free(TunnelDepth);
+    std::free(TunnelAngle);
+    TunnelDepth = TunnelAngle = nullptr;
+    FreePictures(slots);
+    SDL_FreeSurface(flareSprite);
+    FreeGlow();
+    FreeCaption();
+    SDL_Quit();
+    Screen = nullptr;
+    std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
+    return 0;
+}
