@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "s3m/S3mWriter.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -39,8 +41,12 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-fs::path SourceDir() { return EKUDEMO_SOURCE_DIR; }
-fs::path BinaryDir() { return EKUDEMO_BINARY_DIR; }
+fs::path SourceDir() {
+    return EKUDEMO_SOURCE_DIR;
+}
+fs::path BinaryDir() {
+    return EKUDEMO_BINARY_DIR;
+}
 
 fs::path ProgramPath(const std::string& name) {
     for (const char* sub : {"src", "tools"})
@@ -53,6 +59,11 @@ void CopyData(const fs::path& dir) {
     for (const auto& entry : fs::directory_iterator(SourceDir() / "dat"))
         fs::copy(entry.path(), dir / "dat" / entry.path().filename(),
                  fs::copy_options::overwrite_existing);
+}
+
+void CopyDataWithFastMusic(const fs::path& dir, int orders) {
+    CopyData(dir);
+    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(orders, 1, 255));
 }
 
 namespace {
@@ -78,9 +89,11 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
         int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, 0);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
-        for (const auto& variable : options.env) putenv(strdup(variable.c_str()));
+        for (const auto& variable : options.env)
+            putenv(strdup(variable.c_str()));
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);

@@ -13,7 +13,7 @@
 // A fresh folder under the system's temporary directory, removed with
 // everything in it when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +21,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -35,10 +35,13 @@ std::filesystem::path ProgramPath(const std::string& name); // "ekudemo", "ekude
 
 // Copies the committed dat/ into `dir`/dat, so a program can run there.
 void CopyData(const std::filesystem::path& dir);
+// The same, with a fast module of `orders` orders (speed 1, tempo 255: about
+// 0.63 s an order) in place of the greeting's music.
+void CopyDataWithFastMusic(const std::filesystem::path& dir, int orders = 12);
 
 struct RunResult {
-    int status = -1;      // exit status, or -1 when the program did not exit by itself
-    int signal = 0;       // the signal that ended it, if any
+    int status = -1; // exit status, or -1 when the program did not exit by itself
+    int signal = 0;  // the signal that ended it, if any
     bool timedOut = false;
     std::string out, err;
 };
