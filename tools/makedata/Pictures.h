@@ -1,0 +1,12 @@
+// The greeting's pictures, each drawn from scratch.
+#pragma once
+
+#include "Canvas.h"
+
+Canvas DrawBeach();              // ek_taus: the sunset beach behind everything
+Canvas DrawCrab();               // ek_rapu: keyed, walks on the sand of the beach
+Canvas DrawHead(bool mouthOpen); // ek_pae1 / ek_pae2: keyed, talks towards the left
+Canvas DrawLetter(char letter);  // ek__e / ek__k / ek__u: white masks for the twister
+Canvas DrawTwisterTexture();     // bit7: 256x256, columns 0-63 and rows 0-199 are seen
+Canvas DrawCake();               // kewl: the end picture
+Canvas DrawFlare();              // flare: 64x64 glow, the indices are intensities
