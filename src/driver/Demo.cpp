@@ -111,7 +111,7 @@ bool PollQuit() {
     return quit;
 }
 
-int RunDemo(int, char**) {
+int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
     InitMusic("dat/rimpaaa.s3m");
     OpenCaptionFont();
     std::srand(unsigned(MilliClock()));
@@ -133,26 +133,28 @@ int RunDemo(int, char**) {
     }
     SDL_ShowCursor(0);
 
-    SurfaceSlotArray slots;
     LoadPictures(slots);
-    SDL_Surface* flareSprite = LoadFlareSprite();
+    flareSprite = LoadFlareSprite();
     PrepareGlow();
-
-    bool quit = false;
     PlayMusic();
     FillFlarePoints();
+    return 0;
+}
 
-    do {
-        FrameTime = MilliClock();
-        CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
-        int32_t row = FMUSIC_GetRow(SongHandle);
-        // The greeting ends at its last order, or earlier if the music does.
-        if (DrawScene(Screen, slots, row) || FMUSIC_IsFinished(SongHandle)) quit = true;
-        SDL_Flip(Screen);
-        SDL_FillRect(Screen, nullptr, 0);
-        if (PollQuit()) quit = true;
-    } while (!quit);
+bool RunFrame(const SurfaceSlotArray& slots) {
+    bool quit = false;
+    FrameTime = MilliClock();
+    CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
+    int32_t row = FMUSIC_GetRow(SongHandle);
+    // The greeting ends at its last order, or earlier if the music does.
+    if (DrawScene(Screen, slots, row) || FMUSIC_IsFinished(SongHandle)) quit = true;
+    SDL_Flip(Screen);
+    SDL_FillRect(Screen, nullptr, 0);
+    if (PollQuit()) quit = true;
+    return quit;
+}
 
+void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
     StopMusic();
     CloseCaptionFont();
     std::free(TunnelDepth);
@@ -160,10 +162,20 @@ int RunDemo(int, char**) {
     TunnelDepth = TunnelAngle = nullptr;
     FreePictures(slots);
     SDL_FreeSurface(flareSprite);
+    flareSprite = nullptr;
     FreeGlow();
     FreeCaption();
     SDL_Quit();
     Screen = nullptr;
+}
+
+int RunDemo(int, char**) {
+    SurfaceSlotArray slots{};
+    SDL_Surface* flareSprite = nullptr;
+    if (int status = StartDemo(slots, flareSprite)) return status;
+    while (!RunFrame(slots)) {
+    }
+    StopDemo(slots, flareSprite);
     std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
     return 0;
 }

@@ -38,4 +38,15 @@ void CloseCaptionFont();
 // asked to close.
 bool PollQuit();
 
+// The greeting in three steps, for RunDemo and for tests and benchmarks that
+// drive it frame by frame.
+// Start-up: music, font, display, pictures, flare data, then the music
+// starts. Returns 0, or the exit status after a failure it has reported.
+int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
+// One frame: clock, music position, scene, page flip, clearing, input.
+// Returns true when the greeting is over.
+bool RunFrame(const SurfaceSlotArray& slots);
+// Shutdown: stops the music and releases everything start-up made.
+void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
+
 int RunDemo(int argc, char** argv);
