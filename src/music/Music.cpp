@@ -1,10 +1,79 @@
 #include "music/Music.h"
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
 std::atomic<int32_t> CurrentOrder{0};
 FMUSIC_MODULE* SongHandle = nullptr;
 
-void InitMusic(const char*) {}
-void PlayMusic() {}
-void StopMusic() {}
-void OnOrderChange(FMUSIC_MODULE*, unsigned char) {}
-const char* MusicErrorText(int) { return "Unknown error"; }
+namespace {
+
+constexpr float RequiredVersion = 3.5f;
+
+// Indexed by the library's error code.
+constexpr std::array<const char*, 19> ErrorTexts{
+    "No errors",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",
+    "The version number of this file format is not supported",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+    "Required Mediaplayer codec is not installed",
+};
+
+// Start-up failures happen before any window exists: the message goes to
+// standard output and the process ends there.
+[[noreturn]] void FailWithLibraryError() {
+    std::printf("%s\n", MusicErrorText(FSOUND_GetError()));
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+} // namespace
+
+void InitMusic(const char* path) {
+    if (FSOUND_GetVersion() < RequiredVersion) {
+        std::printf(
+            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
+            static_cast<double>(RequiredVersion));
+        std::fflush(stdout);
+        std::exit(1);
+    }
+    if (!FSOUND_Init(44100, 32, 2)) FailWithLibraryError();
+    SongHandle = FMUSIC_LoadSong(path);
+    if (!SongHandle) FailWithLibraryError();
+    FMUSIC_SetOrderCallback(SongHandle, OnOrderChange, 1);
+}
+
+void PlayMusic() {
+    FMUSIC_PlaySong(SongHandle);
+}
+
+void StopMusic() {
+    FMUSIC_FreeSong(SongHandle);
+    SongHandle = nullptr; // released: nobody may use the handle again
+    FSOUND_Close();
+}
+
+// Runs on the playback thread.
+void OnOrderChange(FMUSIC_MODULE* module, unsigned char) {
+    CurrentOrder.store(FMUSIC_GetOrder(module), std::memory_order_relaxed);
+}
+
+const char* MusicErrorText(int code) {
+    const unsigned index = static_cast<unsigned>(code);
+    return index < ErrorTexts.size() ? ErrorTexts[index] : "Unknown error";
+}

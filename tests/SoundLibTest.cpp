@@ -1,0 +1,263 @@
+// The sound library layer with small modules of known orders and rows: offline
+// rendering on the test's thread, and real playback on SDL's audio thread
+// (the dummy driver, which paces itself like a sound card).
+#include "music/SoundLib.h"
+#include "s3m/S3mWriter.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int RowFrames = 432; // 44100 * 2.5 / 255, one tick per row
+
+// What the order callback saw; the callback may run on another thread.
+struct CallbackLog {
+    std::mutex lock;
+    std::vector<std::pair<FMUSIC_MODULE*, int>> calls; // handle, order reported inside
+    std::vector<std::thread::id> threads;
+};
+CallbackLog Calls;
+
+void RecordOrder(FMUSIC_MODULE* mod, unsigned char) {
+    std::lock_guard<std::mutex> lock(Calls.lock);
+    Calls.calls.emplace_back(mod, FMUSIC_GetOrder(mod));
+    Calls.threads.push_back(std::this_thread::get_id());
+}
+
+class SoundLib : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::lock_guard<std::mutex> lock(Calls.lock);
+        Calls.calls.clear();
+        Calls.threads.clear();
+    }
+    void TearDown() override {
+        if (song) FMUSIC_FreeSong(song);
+        FSOUND_Close();
+        FSOUND_SetOutput(FSOUND_OUTPUT_SDL);
+    }
+    std::string WriteModule(int orders) {
+        const auto path = dir / "song.s3m";
+        WriteBytes(path, MakeTestModule(orders, 1, 255));
+        return path.string();
+    }
+    void StartOffline() {
+        ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND), 1);
+        ASSERT_EQ(FSOUND_Init(44100, 32, 2), 1);
+    }
+    std::vector<std::pair<FMUSIC_MODULE*, int>> CallsSoFar() {
+        std::lock_guard<std::mutex> lock(Calls.lock);
+        return Calls.calls;
+    }
+
+    TempDir dir;
+    FMUSIC_MODULE* song = nullptr;
+};
+
+TEST_F(SoundLib, ReportsAtLeastTheInterfaceItServes) {
+    EXPECT_GE(FSOUND_GetVersion(), 3.5f);
+}
+
+TEST_F(SoundLib, OfflineRenderWalksEveryOrderAndRowOnceAndEnds) {
+    StartOffline();
+    song = FMUSIC_LoadSong(WriteModule(3).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetOrderCallback(song, RecordOrder, 1);
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 0);
+    EXPECT_EQ(FMUSIC_GetRow(song), 0);
+
+    std::vector<int16_t> buffer(2 * 100);
+    std::vector<std::vector<bool>> seen(3, std::vector<bool>(64, false));
+    int lastOrder = 0, lastRow = 0;
+    long frames = 0;
+    while (int n = FMUSIC_Render(song, buffer.data(), 100)) {
+        frames += n;
+        const int order = FMUSIC_GetOrder(song), row = FMUSIC_GetRow(song);
+        ASSERT_GE(order, 0);
+        ASSERT_LT(order, 3);
+        ASSERT_GE(row, 0);
+        ASSERT_LT(row, 64);
+        // Forward only: a later order, or a later row of the same one.
+        EXPECT_TRUE(order > lastOrder || (order == lastOrder && row >= lastRow))
+            << lastOrder << ":" << lastRow << " -> " << order << ":" << row;
+        seen[order][row] = true;
+        lastOrder = order;
+        lastRow = row;
+        EXPECT_EQ(FMUSIC_IsFinished(song), n < 100 ? 1 : 0);
+        ASSERT_LT(frames, 4 * 64 * RowFrames) << "the song does not end";
+    }
+    for (int o = 0; o < 3; ++o)
+        for (int r = 0; r < 64; ++r)
+            EXPECT_TRUE(seen[o][r]) << "order " << o << " row " << r;
+    EXPECT_NEAR(frames, 3 * 64 * RowFrames, 64);
+    EXPECT_EQ(FMUSIC_IsFinished(song), 1);
+    EXPECT_EQ(FMUSIC_Render(song, buffer.data(), 100), 0);
+    // The last position stays, never a jump back to the start.
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    EXPECT_EQ(FMUSIC_GetRow(song), 63);
+
+    const auto calls = CallsSoFar();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], std::make_pair(song, 1));
+    EXPECT_EQ(calls[1], std::make_pair(song, 2));
+    EXPECT_EQ(Calls.threads[0], std::this_thread::get_id());
+
+    // Playing again starts over from the beginning.
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    EXPECT_EQ(FMUSIC_IsFinished(song), 0);
+    EXPECT_EQ(FMUSIC_Render(song, buffer.data(), 100), 100);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 0);
+    EXPECT_EQ(FMUSIC_GetRow(song), 0);
+}
+
+TEST_F(SoundLib, OrderStepSkipsOrdersBetweenCalls) {
+    StartOffline();
+    song = FMUSIC_LoadSong(WriteModule(5).c_str());
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(FMUSIC_SetOrderCallback(song, RecordOrder, 0), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+    FMUSIC_SetOrderCallback(song, RecordOrder, 2);
+    FMUSIC_PlaySong(song);
+    std::vector<int16_t> buffer(2 * 4096);
+    while (FMUSIC_Render(song, buffer.data(), 4096) > 0) {
+    }
+    const auto calls = CallsSoFar();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].second, 2);
+    EXPECT_EQ(calls[1].second, 4);
+}
+
+TEST_F(SoundLib, SetPositionReportsAnyPositionAndSeeksOnlyToRealOnes) {
+    StartOffline();
+    song = FMUSIC_LoadSong(WriteModule(3).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetOrderCallback(song, RecordOrder, 1);
+    std::vector<int16_t> buffer(2 * 256);
+
+    FMUSIC_SetPosition(song, 2, 10);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    EXPECT_EQ(FMUSIC_GetRow(song), 10);
+    ASSERT_EQ(FMUSIC_Render(song, buffer.data(), 256), 256);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    EXPECT_EQ(FMUSIC_GetRow(song), 10);
+
+    // Positions the module does not have are reported as they were set.
+    for (auto [order, row] : {std::pair{-1, 0}, {7, 0}, {1, 64}, {0, -5}}) {
+        FMUSIC_SetPosition(song, order, row);
+        EXPECT_EQ(FMUSIC_GetOrder(song), order);
+        EXPECT_EQ(FMUSIC_GetRow(song), row);
+    }
+    EXPECT_TRUE(CallsSoFar().empty()) << "setting a position calls nothing back";
+    // The decoder stayed at order 2 and goes on from there: the reported
+    // order changes from 0 back to 2, which is called back.
+    ASSERT_EQ(FMUSIC_Render(song, buffer.data(), 256), 256);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    EXPECT_EQ(FMUSIC_GetRow(song), 11);
+    const auto calls = CallsSoFar();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], std::make_pair(song, 2));
+}
+
+TEST_F(SoundLib, LoadFailuresGiveTheirCodes) {
+    EXPECT_EQ(FMUSIC_LoadSong(WriteModule(1).c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_UNINITIALIZED);
+
+    StartOffline();
+    EXPECT_EQ(FMUSIC_LoadSong((dir / "missing.s3m").c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_NOTFOUND);
+    EXPECT_EQ(FMUSIC_LoadSong((dir / "missing" / "song.s3m").c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_NOTFOUND);
+
+    const std::string text = "This is a greeting card, not a module.\n";
+    WriteBytes(dir / "text.s3m", std::vector<uint8_t>(text.begin(), text.end()));
+    EXPECT_EQ(FMUSIC_LoadSong((dir / "text.s3m").c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT);
+    WriteBytes(dir / "empty.s3m", {});
+    EXPECT_EQ(FMUSIC_LoadSong((dir / "empty.s3m").c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT);
+    std::vector<uint8_t> headerOnly = MakeTestModule(1, 1, 255);
+    headerOnly.resize(0x20);
+    WriteBytes(dir / "short.s3m", headerOnly);
+    EXPECT_EQ(FMUSIC_LoadSong((dir / "short.s3m").c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT);
+
+    // A folder opens but cannot be read.
+    EXPECT_EQ(FMUSIC_LoadSong(dir.Path().c_str()), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_BAD);
+
+    song = FMUSIC_LoadSong(WriteModule(1).c_str());
+    EXPECT_NE(song, nullptr);
+}
+
+TEST_F(SoundLib, SettingsCannotChangeOnceStarted) {
+    StartOffline();
+    EXPECT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_SDL), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_BUSY);
+    EXPECT_EQ(FSOUND_Init(44100, 32, 2), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_BUSY);
+    FSOUND_Close();
+    EXPECT_EQ(FSOUND_SetOutput(42), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+}
+
+TEST_F(SoundLib, PlaybackThreadCallsBackOncePerOrderAndEndsOnce) {
+    ASSERT_EQ(FSOUND_Init(44100, 32, 2), 1) << SDL_GetError();
+    song = FMUSIC_LoadSong(WriteModule(3).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetOrderCallback(song, RecordOrder, 1);
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+
+    // Poll the position the way the frame loop does.
+    const auto start = std::chrono::steady_clock::now();
+    int lastOrder = 0, lastRow = 0;
+    while (!FMUSIC_IsFinished(song)) {
+        const int order = FMUSIC_GetOrder(song), row = FMUSIC_GetRow(song);
+        EXPECT_TRUE(order > lastOrder || (order == lastOrder && row >= lastRow))
+            << lastOrder << ":" << lastRow << " -> " << order << ":" << row;
+        lastOrder = order;
+        lastRow = row;
+        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+            << "the song does not end";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, 1.5) << "played faster than real time";
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    EXPECT_EQ(FMUSIC_GetRow(song), 63);
+
+    // Silence after the end: no more calls, the position stays.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
+    const auto calls = CallsSoFar();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], std::make_pair(song, 1));
+    EXPECT_EQ(calls[1], std::make_pair(song, 2));
+    std::lock_guard<std::mutex> lock(Calls.lock);
+    for (std::thread::id id : Calls.threads)
+        EXPECT_NE(id, std::this_thread::get_id());
+}
+
+TEST_F(SoundLib, FreeingAPlayingSongStopsItAtOnce) {
+    ASSERT_EQ(FSOUND_Init(44100, 32, 2), 1) << SDL_GetError();
+    song = FMUSIC_LoadSong(WriteModule(3).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetOrderCallback(song, RecordOrder, 1);
+    FMUSIC_PlaySong(song);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(FMUSIC_FreeSong(song), 1);
+    song = nullptr;
+    // The audio thread keeps running on silence without the song.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    FSOUND_Close();
+}
+
+} // namespace
