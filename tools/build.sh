@@ -15,15 +15,31 @@ run)
     ;;
 test)
     tools/setup.sh
+    began=$(date +%s)
+    step() { echo "== $1 ($(($(date +%s) - began)) s)"; }
     # The normal build, warnings as errors, and its whole suite.
+    step "normal build and suite"
     cmake --preset ci
     cmake --build --preset ci -j "$jobs"
     ctest --preset ci -j "$jobs"
     # The same suite under AddressSanitizer, UndefinedBehaviorSanitizer and
-    # LeakSanitizer.
+    # LeakSanitizer, with the whole greeting played once on the real data.
+    step "AddressSanitizer build and suite"
     cmake --preset asan
     cmake --build --preset asan -j "$jobs"
-    ctest --preset asan -j "$jobs"
+    EKUDEMO_WHOLE_RUN=1 ctest --preset asan -j "$jobs"
+    # ThreadSanitizer: the music layer, whose playback thread shares the
+    # position and CurrentOrder with the frame loop, and headless runs.
+    step "ThreadSanitizer build and music tests"
+    cmake --preset tsan
+    cmake --build --preset tsan -j "$jobs" --target ekudemo SoundLibTest RobustTest
+    ctest --preset tsan -j "$jobs" -R '^(SoundLib|ThreadedRun)\.'
+    # Each fuzz target for a minute.
+    step "fuzz targets"
+    cmake --preset fuzz
+    cmake --build --preset fuzz -j "$jobs"
+    fuzz/run.sh 60 build/fuzz
+    step "all passed"
     ;;
 *)
     echo "usage: tools/build.sh run|test" >&2
