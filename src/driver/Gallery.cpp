@@ -24,6 +24,7 @@ constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | S
 SDL_Surface* GalleryFrame = nullptr;  // where the tunnel and the wobble draw
 SDL_Surface* TunnelOverlay = nullptr; // the beach with a porthole onto the tunnel
 SDL_Surface* WobbleSource = nullptr;  // the beach at twice its size
+SDL_Surface* WobbleShadow = nullptr;  // the same, dimmed: seen through the tiles' gaps
 SDL_Surface* TunnelTexture = nullptr; // borrowed: the twister's texture
 SDL_Surface* FlareSprite = nullptr;   // borrowed
 
@@ -54,14 +55,19 @@ uint32_t Scale(uint32_t pixel, double factor) {
 void FillWobbleSource(SDL_Surface* background) {
     SDL_LockSurface(background);
     SDL_LockSurface(WobbleSource);
+    SDL_LockSurface(WobbleShadow);
     for (int y = 0; y < FrameHeight; ++y) {
         const int from = y < 400 ? y / 2 : (799 - y) / 2;
         const uint32_t* src = Row(background, from);
         uint32_t* dst = Row(WobbleSource, y);
+        uint32_t* shadow = Row(WobbleShadow, y);
         const double shade = y < 400 ? 1.0 : 0.75;
-        for (int x = 0; x < FrameWidth; ++x)
+        for (int x = 0; x < FrameWidth; ++x) {
             dst[x] = Scale(src[x / 2], shade);
+            shadow[x] = Scale(dst[x], 0.3);
+        }
     }
+    SDL_UnlockSurface(WobbleShadow);
     SDL_UnlockSurface(WobbleSource);
     SDL_UnlockSurface(background);
 }
@@ -132,8 +138,9 @@ bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite) {
     GalleryFrame = MakeFrame();
     TunnelOverlay = MakeFrame();
     WobbleSource = MakeFrame();
+    WobbleShadow = MakeFrame();
     BuildTunnelTables();
-    if (!GalleryFrame || !TunnelOverlay || !WobbleSource || !TunnelDepth) {
+    if (!GalleryFrame || !TunnelOverlay || !WobbleSource || !WobbleShadow || !TunnelDepth) {
         if (!TunnelDepth) std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
         FreeGallery();
         return false;
@@ -147,7 +154,8 @@ void FreeGallery() {
     SDL_FreeSurface(GalleryFrame);
     SDL_FreeSurface(TunnelOverlay);
     SDL_FreeSurface(WobbleSource);
-    GalleryFrame = TunnelOverlay = WobbleSource = nullptr;
+    SDL_FreeSurface(WobbleShadow);
+    GalleryFrame = TunnelOverlay = WobbleSource = WobbleShadow = nullptr;
     TunnelTexture = FlareSprite = nullptr;
     std::free(TunnelDepth);
     std::free(TunnelAngle);
@@ -176,8 +184,9 @@ void DrawGalleryFrame(int effect, int32_t timeMs, SDL_Surface* screen) {
         break;
     case GalleryWobble: {
         if (!GalleryFrame) return;
-        // The tiles leave gaps: start from black. The swell grows and settles.
-        SDL_FillRect(GalleryFrame, nullptr, 0);
+        // The tiles leave gaps: the dimmed picture shows through them.
+        SDL_UpperBlit(WobbleShadow, nullptr, GalleryFrame, nullptr);
+        // The swell grows and settles.
         const float amplitude = float(8 - 6 * std::cos(t * TwoPi / 5000));
         DrawTileWobble(WobbleSource, GalleryFrame, amplitude);
         ShowWindow(screen);
