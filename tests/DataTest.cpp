@@ -1,0 +1,254 @@
+// The committed dat/ folder: that the generator still makes exactly it, and
+// that every file is what the greeting needs from it.
+#include "image/Pcx.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PictureFile {
+    const char* name;
+    int width, height;
+};
+constexpr PictureFile Pictures[] = {
+    {"ek_taus.pcx", 320, 200}, {"ek_pae1.pcx", 320, 200}, {"ek_pae2.pcx", 320, 200},
+    {"ek_rapu.pcx", 320, 200}, {"ek__e.pcx", 320, 200},   {"ek__k.pcx", 320, 200},
+    {"ek__u.pcx", 320, 200},   {"bit7.pcx", 256, 256},    {"kewl.pcx", 320, 200},
+    {"flare.pcx", 64, 64},
+};
+
+fs::path Dat() {
+    return SourceDir() / "dat";
+}
+
+int Get16(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+
+// A decoded picture: palette indices and the palette's colours.
+struct Decoded {
+    int width = 0, height = 0;
+    std::vector<uint8_t> indices;
+    std::vector<uint32_t> palette; // 0x00RRGGBB
+    uint8_t At(int x, int y) const { return indices[static_cast<size_t>(y * width + x)]; }
+    bool Opaque(int x, int y) const { return palette[At(x, y)] != 0; }
+};
+
+Decoded Decode(const char* name, int width, int height) {
+    const std::vector<uint8_t> file = ReadBytes(Dat() / name);
+    Decoded d;
+    d.width = width;
+    d.height = height;
+    d.indices.assign(static_cast<size_t>(width * height), 0);
+    const PcxDecodeResult result = DecodePcxPixels(file, d.indices, width, height);
+    EXPECT_EQ(result.written, d.indices.size()) << name;
+    EXPECT_EQ(result.readPos + 769, file.size()) << name;
+    for (size_t i = 0; i < 256 && result.readPos + 3 + i * 3 < file.size(); ++i) {
+        const size_t at = result.readPos + 1 + i * 3;
+        d.palette.push_back(uint32_t(file[at]) << 16 | uint32_t(file[at + 1]) << 8 | file[at + 2]);
+    }
+    EXPECT_EQ(d.palette.size(), 256u) << name;
+    d.palette.resize(256);
+    return d;
+}
+
+} // namespace
+
+TEST(DataGenerator, RemakesTheCommittedFilesByteForByte) {
+    TempDir dir;
+    const RunResult run =
+        RunProgram({ProgramPath("ekudemo-makedata").string(), dir.Path().string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::set<std::string> made, committed;
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        made.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(Dat()))
+        committed.insert(entry.path().filename().string());
+    EXPECT_EQ(made, committed);
+    for (const std::string& name : made) {
+        if (!committed.count(name)) continue;
+        EXPECT_TRUE(ReadBytes(dir / name) == ReadBytes(Dat() / name)) << name << " differs";
+    }
+}
+
+TEST(DataGenerator, RefusesAMissingOrUnwritableFolder) {
+    const RunResult none = RunProgram({ProgramPath("ekudemo-makedata").string()});
+    EXPECT_NE(none.status, 0);
+    EXPECT_NE(none.err.find("usage"), std::string::npos);
+    TempDir dir;
+    WriteBytes(dir / "file", {1});
+    const RunResult blocked =
+        RunProgram({ProgramPath("ekudemo-makedata").string(), (dir / "file" / "sub").string()});
+    EXPECT_NE(blocked.status, 0);
+    EXPECT_NE(blocked.err.find("cannot"), std::string::npos);
+}
+
+TEST(DataPictures, HeadersSizesAndRunsAreWhatTheLoaderReads) {
+    for (const PictureFile& p : Pictures) {
+        SCOPED_TRACE(p.name);
+        const std::vector<uint8_t> file = ReadBytes(Dat() / p.name);
+        ASSERT_GT(file.size(), 128u + 769u);
+        EXPECT_LE(file.size(), PcxReadLimit);
+        EXPECT_EQ(file[0], 10);
+        EXPECT_EQ(file[1], 5);
+        EXPECT_EQ(file[2], 1);
+        EXPECT_EQ(file[3], 8);
+        EXPECT_EQ(Get16(file, 4), 0);
+        EXPECT_EQ(Get16(file, 6), 0);
+        EXPECT_EQ(Get16(file, 8), p.width - 1);
+        EXPECT_EQ(Get16(file, 10), p.height - 1);
+        EXPECT_EQ(file[65], 1);
+        EXPECT_EQ(Get16(file, 66), p.width);
+        EXPECT_EQ(file[file.size() - 769], 0x0C);
+        // Every row's runs end exactly at the width: no run spans two rows.
+        size_t pos = 128;
+        for (int y = 0; y < p.height; ++y) {
+            int count = 0;
+            while (count < p.width) {
+                ASSERT_LT(pos, file.size());
+                const uint8_t b = file[pos++];
+                if (b >= 0xC0) {
+                    EXPECT_NE(b, 0xC0);
+                    count += b & 0x3F;
+                    ++pos;
+                } else {
+                    ++count;
+                }
+            }
+            ASSERT_EQ(count, p.width) << "row " << y;
+        }
+        EXPECT_EQ(pos, file.size() - 769);
+        Decode(p.name, p.width, p.height);
+    }
+}
+
+TEST(DataPictures, KeyedPicturesUseBlackOnlyForTransparency) {
+    for (const char* name : {"ek_rapu.pcx", "ek_pae1.pcx", "ek_pae2.pcx"}) {
+        SCOPED_TRACE(name);
+        const Decoded d = Decode(name, 320, 200);
+        int opaque = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x) {
+                // Black only ever through index 0, so nothing inside leaks through.
+                if (d.At(x, y) != 0) {
+                    EXPECT_NE(d.palette[d.At(x, y)], 0u) << x << "," << y;
+                }
+                opaque += d.Opaque(x, y);
+            }
+        EXPECT_GT(opaque, 3000);
+        EXPECT_LT(opaque, 320 * 200 / 2);
+    }
+}
+
+TEST(DataPictures, TheCrabWalksOnTheSandInView) {
+    const Decoded crab = Decode("ek_rapu.pcx", 320, 200);
+    // Where the crab scene puts the picture: its first and last places in
+    // each order, x from -128 (order 3) to 63 (order 5), y from -32 to -1.
+    for (int left : {-128, -64, 0, 63})
+        for (int top : {-32, -1}) {
+            int onScreen = 0, lowest = -1;
+            for (int y = 0; y < 200; ++y)
+                for (int x = 0; x < 320; ++x) {
+                    const int sx = x + left, sy = y + top;
+                    if (!crab.Opaque(x, y) || sx < 0 || sx >= 320 || sy < 0 || sy >= 200) continue;
+                    ++onScreen;
+                    lowest = std::max(lowest, sy);
+                }
+            EXPECT_GT(onScreen, 2000) << left << "," << top;
+            EXPECT_GE(lowest, 150) << "feet on the sand at " << left << "," << top;
+        }
+}
+
+TEST(DataPictures, TheCaptionComesOutOfTheHeadsMouth) {
+    for (const char* name : {"ek_pae1.pcx", "ek_pae2.pcx"}) {
+        SCOPED_TRACE(name);
+        const Decoded head = Decode(name, 320, 200);
+        // The line starts at x = 200, y = 110 under the head, then scrolls left
+        // into the open: the face covers its start, nothing covers its path.
+        for (int y = 110; y < 124; ++y) {
+            EXPECT_TRUE(head.Opaque(205, y)) << y;
+            for (int x = 0; x < 190; ++x)
+                ASSERT_FALSE(head.Opaque(x, y)) << x << "," << y;
+        }
+    }
+}
+
+TEST(DataPictures, LettersGiveTheTwisterARunOnEveryRowOfTheirHeight) {
+    for (const char* name : {"ek__e.pcx", "ek__k.pcx", "ek__u.pcx"}) {
+        SCOPED_TRACE(name);
+        const Decoded d = Decode(name, 320, 200);
+        int rows = 0, strokeRows = 0;
+        for (int y = 0; y < 200; ++y) {
+            int s = -1, e = -1;
+            for (int x = 0; x < 320; ++x) {
+                const bool set = d.Opaque(x, y);
+                if (s < 0 && set)
+                    s = x;
+                else if (s >= 0 && e < 0 && !set)
+                    e = x;
+            }
+            if (s < 0) continue;
+            ASSERT_GE(e, 0) << "a run reaching x = 319 draws nothing, row " << y;
+            strokeRows += e - s >= 20 && e - s <= 120; // round ends may be thinner
+            EXPECT_LE(e, 200) << "keeps the sway on screen, row " << y;
+            ++rows;
+        }
+        EXPECT_GE(rows, 140);
+        EXPECT_GE(strokeRows, rows * 9 / 10);
+    }
+}
+
+TEST(DataPictures, FlareIsARoundGlowFadingToZero) {
+    const Decoded f = Decode("flare.pcx", 64, 64);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(f.At(i, 0), 0);
+        EXPECT_EQ(f.At(i, 63), 0);
+        EXPECT_EQ(f.At(0, i), 0);
+        EXPECT_EQ(f.At(63, i), 0);
+    }
+    EXPECT_GE(f.At(31, 31), 240);
+    EXPECT_EQ(f.At(31, 31), f.At(32, 32));
+    EXPECT_EQ(f.At(10, 31), f.At(31, 10));
+    for (int x = 32; x < 63; ++x)
+        EXPECT_LE(f.At(x + 1, 32), f.At(x, 32));
+}
+
+TEST(DataMusic, ModuleHasTheOrdersRowsLengthAndHeadroomTheGreetingNeeds) {
+    const std::vector<uint8_t> bytes = ReadBytes(Dat() / "rimpaaa.s3m");
+    openmpt::module mod(bytes);
+    ASSERT_GE(mod.get_num_orders(), 12);
+    for (int32_t o = 0; o < mod.get_num_orders(); ++o) {
+        const int32_t pattern = mod.get_order_pattern(o);
+        ASSERT_GE(pattern, 0) << "order " << o;
+        EXPECT_EQ(mod.get_pattern_num_rows(pattern), 64) << "order " << o;
+    }
+    // Orders 0 to 10 together: the greeting's length.
+    const double end = mod.set_position_order_row(11, 0);
+    EXPECT_GE(end, 75.0);
+    EXPECT_LE(end, 100.0);
+    // Rendered at 44.1 kHz the loudest sample stays at or below -1 dBFS.
+    mod.set_position_seconds(0);
+    std::vector<float> buffer(2 * 4096);
+    float peak = 0;
+    size_t frames = 0;
+    while (size_t got = mod.read_interleaved_stereo(44100, 4096, buffer.data())) {
+        for (size_t i = 0; i < 2 * got; ++i)
+            peak = std::max(peak, std::fabs(buffer[i]));
+        frames += got;
+    }
+    EXPECT_GT(frames, static_cast<size_t>(44100 * end));
+    EXPECT_GT(peak, 0.3f);
+    EXPECT_LE(20 * std::log10(peak), -1.0);
+}
