@@ -54,7 +54,11 @@ void InitMusic(const char* path) {
     }
     if (!FSOUND_Init(44100, 32, 2)) FailWithLibraryError();
     SongHandle = FMUSIC_LoadSong(path);
-    if (!SongHandle) FailWithLibraryError();
+    if (!SongHandle) {
+        // The library's texts do not say which file: name it on standard error.
+        std::fprintf(stderr, "ekudemo: cannot load music \"%s\"\n", path);
+        FailWithLibraryError();
+    }
     FMUSIC_SetOrderCallback(SongHandle, OnOrderChange, 1);
 }
 

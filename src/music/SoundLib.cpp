@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -108,6 +109,17 @@ void StopIfPlaying(FMUSIC_MODULE* song) {
     if (song == nullptr || PlayingSong == song) PlayingSong = nullptr;
 }
 
+// A process that ends with the device open (a start-up failure calls exit
+// right away) must stop the audio thread first: the audio library is
+// unloaded at exit, under the feet of a thread still running in it.
+void CloseDeviceAtExit() {
+    if (DeviceOpen) {
+        SDL_CloseAudio();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        DeviceOpen = false;
+    }
+}
+
 // Reads the whole file. Returns an error code, FMOD_ERR_NONE on success.
 int ReadWholeFile(const char* name, std::vector<uint8_t>& bytes) {
     errno = 0;
@@ -136,6 +148,50 @@ bool IsTrackerFormat(openmpt_module* decoder) {
     const bool ok = t == "mod" || t == "s3m" || t == "xm" || t == "it";
     openmpt_free_string(type);
     return ok;
+}
+
+uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
+}
+
+// Whether every part of an S3M module that its header points at (the order
+// and pointer lists, instruments, packed patterns, sample data) lies within the
+// file. A module cut short still loads in libopenmpt, which plays what is
+// missing as silence; here it is a damaged file.
+bool S3mIsWhole(const std::vector<uint8_t>& b) {
+    constexpr size_t ListsAt = 0x60, InstrumentSize = 0x50;
+    const uint64_t size = b.size();
+    if (size < ListsAt) return false;
+    const size_t orders = Le16(b, 0x20), instruments = Le16(b, 0x22), patterns = Le16(b, 0x24);
+    const size_t insPointers = ListsAt + orders;
+    const size_t patPointers = insPointers + 2 * instruments;
+    if (patPointers + 2 * patterns > size) return false;
+    for (size_t i = 0; i < instruments; ++i) {
+        const uint64_t at = uint64_t(Le16(b, insPointers + 2 * i)) * 16;
+        if (at == 0) continue; // no instrument
+        if (at + InstrumentSize > size) return false;
+        if (b[at] != 1) continue; // not a sample
+        const uint64_t data = (uint64_t(b[at + 0x0D]) << 16 | Le16(b, at + 0x0E)) * 16;
+        uint64_t length = Le16(b, at + 0x10) | uint64_t(Le16(b, at + 0x12)) << 16;
+        const uint8_t flags = b[at + 0x1F];
+        if (flags & 2) length *= 2; // stereo
+        if (flags & 4) length *= 2; // 16-bit
+        if (length > 0 && data + length > size) return false;
+    }
+    for (size_t p = 0; p < patterns; ++p) {
+        const uint64_t at = uint64_t(Le16(b, patPointers + 2 * p)) * 16;
+        if (at == 0) continue;                                      // an empty pattern
+        if (at + 2 > size || at + Le16(b, at) > size) return false; // the length counts itself
+    }
+    return true;
+}
+
+bool IsType(openmpt_module* decoder, std::string_view wanted) {
+    const char* type = openmpt_module_get_metadata(decoder, "type");
+    if (!type) return false;
+    const bool same = wanted == type;
+    openmpt_free_string(type);
+    return same;
 }
 
 } // namespace
@@ -171,6 +227,8 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int) {
             return Fail(FMOD_ERR_INIT);
         }
         DeviceOpen = true;
+        static const bool closesAtExit = std::atexit(CloseDeviceAtExit) == 0;
+        (void)closesAtExit;
         SDL_PauseAudio(0); // silence until a song plays
     }
     Initialized = true;
@@ -220,6 +278,11 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     if (!IsTrackerFormat(decoder)) {
         openmpt_module_destroy(decoder);
         Fail(FMOD_ERR_FILE_FORMAT);
+        return nullptr;
+    }
+    if (IsType(decoder, "s3m") && !S3mIsWhole(bytes)) {
+        openmpt_module_destroy(decoder);
+        Fail(FMOD_ERR_FILE_BAD);
         return nullptr;
     }
     FMUSIC_MODULE* song = new (std::nothrow) FMUSIC_MODULE;
