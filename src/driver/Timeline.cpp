@@ -46,8 +46,7 @@ constexpr std::array<const char*, 8> HeadLines = {
     "et olis kyl saanu antibioottien kanssa",
     "mut ovinaka on kyll\xE4"
     " semmone veitikka ",
-    "\xE4"
-    "tt\xE4"
+    "ett\xE4"
     " olis viel\xE4"
     " menny naapurienki biootit ja makrot",
     "k\xE4"
