@@ -252,3 +252,43 @@ TEST(DataMusic, ModuleHasTheOrdersRowsLengthAndHeadroomTheGreetingNeeds) {
     EXPECT_GT(peak, 0.3f);
     EXPECT_LE(20 * std::log10(peak), -1.0);
 }
+
+TEST(DataMusic, SamplesLoopWithoutClicksAndDrumsFadeOut) {
+    const std::vector<uint8_t> s3m = ReadBytes(Dat() / "rimpaaa.s3m");
+    ASSERT_GT(s3m.size(), 0x60u);
+    const size_t orders = static_cast<size_t>(Get16(s3m, 0x20));
+    const int instruments = Get16(s3m, 0x22);
+    ASSERT_GE(instruments, 4);
+    auto get32 = [&](size_t at) {
+        return static_cast<size_t>(Get16(s3m, at) | Get16(s3m, at + 2) << 16);
+    };
+    int looped = 0;
+    for (int i = 0; i < instruments; ++i) {
+        SCOPED_TRACE("sample " + std::to_string(i + 1));
+        const size_t header = static_cast<size_t>(Get16(s3m, 0x60 + orders + 2 * i)) * 16;
+        ASSERT_LE(header + 0x50, s3m.size());
+        const size_t data = (static_cast<size_t>(s3m[header + 0x0D]) << 16 |
+                             static_cast<size_t>(Get16(s3m, header + 0x0E))) *
+                            16;
+        const size_t length = get32(header + 0x10);
+        ASSERT_LE(data + length, s3m.size());
+        ASSERT_GT(length, 0u);
+        // Stored unsigned: 128 is silence.
+        auto value = [&](size_t k) { return static_cast<int>(s3m[data + k]) - 128; };
+        if (s3m[header + 0x1F] & 1) {
+            ++looped;
+            const size_t start = get32(header + 0x14), end = get32(header + 0x18);
+            ASSERT_LT(start, end);
+            ASSERT_LE(end, length);
+            // The jump back from the loop's end to its start is no steeper than
+            // the waveform's own steps: whole periods join seamlessly.
+            int steepest = 0;
+            for (size_t k = start + 1; k < end; ++k)
+                steepest = std::max(steepest, std::abs(value(k) - value(k - 1)));
+            EXPECT_LE(std::abs(value(start) - value(end - 1)), steepest);
+        } else {
+            EXPECT_LE(std::abs(value(length - 1)), 2) << "a one-shot sample ends in silence";
+        }
+    }
+    EXPECT_GE(looped, 3);
+}
