@@ -1,0 +1,329 @@
+// The video and WAV capture, run as the program and read back with FFmpeg's
+// libraries, on a fast module whose order 11 begins at a known time.
+#include "s3m/S3mWriter.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// MakeTestModule at speed 1, tempo 255: a row lasts 2.5 / 255 s (the mixer
+// rounds a tick to whole samples, so a little less).
+constexpr double SecondsToOrder11 = 11 * 64 * 2.5 / 255;
+
+struct MediaInfo {
+    int videoStreams = 0, audioStreams = 0;
+    AVCodecID videoCodec = AV_CODEC_ID_NONE, audioCodec = AV_CODEC_ID_NONE;
+    int width = 0, height = 0;
+    int sampleRate = 0, channels = 0;
+    int64_t videoFrames = 0;
+    double videoSeconds = 0, audioSeconds = 0;
+    int64_t audioSamples = 0; // decoded, priming dropped
+    double audioPeak = 0;
+    std::vector<uint32_t> firstFrame; // 0x00RRGGBB, width x height
+};
+
+double Seconds(const AVStream* stream) {
+    return double(stream->duration) * av_q2d(stream->time_base);
+}
+
+std::vector<uint32_t> ToRgb(const AVFrame* frame) {
+    std::vector<uint32_t> words(size_t(frame->width) * size_t(frame->height));
+    SwsContext* sws =
+        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                       frame->height, AV_PIX_FMT_0RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+    if (!sws) return {};
+    uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(words.data())};
+    int strides[1] = {frame->width * 4};
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    sws_freeContext(sws);
+    return words;
+}
+
+// Counts the video frames, decodes the first one and all of the sound.
+MediaInfo ReadBack(const fs::path& path) {
+    MediaInfo info;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return info;
+    avformat_find_stream_info(format, nullptr);
+    AVCodecContext* decoders[2] = {nullptr, nullptr}; // video, audio
+    int indices[2] = {-1, -1};
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        const AVCodecParameters* par = stream->codecpar;
+        const int which = par->codec_type == AVMEDIA_TYPE_VIDEO   ? 0
+                          : par->codec_type == AVMEDIA_TYPE_AUDIO ? 1
+                                                                  : -1;
+        if (which < 0) continue;
+        if (which == 0) {
+            ++info.videoStreams;
+            info.videoCodec = par->codec_id;
+            info.width = par->width;
+            info.height = par->height;
+            info.videoSeconds = Seconds(stream);
+        } else {
+            ++info.audioStreams;
+            info.audioCodec = par->codec_id;
+            info.sampleRate = par->sample_rate;
+            info.channels = par->ch_layout.nb_channels;
+            info.audioSeconds = Seconds(stream);
+        }
+        if (decoders[which]) continue;
+        indices[which] = int(i);
+        decoders[which] = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
+        avcodec_parameters_to_context(decoders[which], par);
+        avcodec_open2(decoders[which], nullptr, nullptr);
+    }
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto drain = [&](int which) {
+        while (avcodec_receive_frame(decoders[which], frame) >= 0) {
+            if (which == 0 && info.firstFrame.empty()) info.firstFrame = ToRgb(frame);
+            if (which == 1) {
+                info.audioSamples += frame->nb_samples;
+                for (int c = 0; c < frame->ch_layout.nb_channels && c < 8; ++c)
+                    for (int s = 0; s < frame->nb_samples; ++s)
+                        info.audioPeak = std::max(
+                            info.audioPeak,
+                            double(std::fabs(reinterpret_cast<const float*>(frame->data[c])[s])));
+            }
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        for (int which = 0; which < 2; ++which) {
+            if (packet->stream_index != indices[which]) continue;
+            if (which == 0) ++info.videoFrames;
+            if (avcodec_send_packet(decoders[which], packet) >= 0) drain(which);
+        }
+        av_packet_unref(packet);
+    }
+    for (int which = 0; which < 2; ++which)
+        if (decoders[which] && avcodec_send_packet(decoders[which], nullptr) >= 0) drain(which);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    for (AVCodecContext*& decoder : decoders)
+        avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+    return info;
+}
+
+std::vector<uint32_t> Words(const std::vector<uint8_t>& bytes) {
+    std::vector<uint32_t> words(bytes.size() / 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 |
+                   uint32_t(bytes[4 * i + 2]) << 16 | uint32_t(bytes[4 * i + 3]) << 24;
+    return words;
+}
+
+// Mean absolute difference per colour channel between a decoded frame and
+// the still enlarged K times.
+double MeanDifference(const std::vector<uint32_t>& decoded, const std::vector<uint32_t>& still,
+                      int scale) {
+    const int width = 320 * scale, height = 200 * scale;
+    double sum = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t a = decoded[size_t(y) * size_t(width) + size_t(x)];
+            const uint32_t b = still[size_t(y / scale) * 320 + size_t(x / scale)];
+            for (int shift : {0, 8, 16})
+                sum += std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF));
+        }
+    return sum / (3.0 * width * height);
+}
+
+uint32_t Le(const std::vector<uint8_t>& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | bytes[at + size_t(i)];
+    return value;
+}
+
+class Capture : public ::testing::Test {
+  protected:
+    void SetUp() override { CopyDataWithFastMusic(dir.Path(), 12); }
+
+    RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
+        std::vector<std::string> argv = {ProgramPath("ekudemo-capture").string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        options.workDir = dir.Path();
+        options.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+        return RunProgram(argv, options);
+    }
+
+    // Everything in the folder but dat/: what a run has left behind.
+    std::vector<std::string> Outputs() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            if (entry.path().filename() != "dat") names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir dir;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(Capture, ShortVideoHasTheMusicsLengthAndStartsWithTheStill) {
+    RunResult still = Run({"--still", "0", "0", "0", "--raw", "still.raw"});
+    ASSERT_EQ(still.status, 0) << still.err;
+    RunResult video = Run({"--fps", "10", "--scale", "2", "out.mp4"});
+    ASSERT_EQ(video.status, 0) << video.err;
+    EXPECT_EQ(video.err, ""); // no progress bar when standard error is no terminal
+    EXPECT_EQ(Outputs(), (Names{"out.mp4", "still.raw"}));
+
+    const MediaInfo info = ReadBack(dir / "out.mp4");
+    EXPECT_EQ(info.videoStreams, 1);
+    EXPECT_EQ(info.audioStreams, 1);
+    EXPECT_EQ(info.videoCodec, AV_CODEC_ID_H264);
+    EXPECT_EQ(info.audioCodec, AV_CODEC_ID_AAC);
+    EXPECT_EQ(info.width, 640);
+    EXPECT_EQ(info.height, 400);
+    EXPECT_EQ(info.sampleRate, 44100);
+    EXPECT_EQ(info.channels, 2);
+
+    // Frames at 0, 0.1, ... s while order 11 has not begun.
+    const double expectedFrames = std::ceil(SecondsToOrder11 * 10);
+    EXPECT_NEAR(double(info.videoFrames), expectedFrames, 1);
+    EXPECT_NEAR(info.videoSeconds, double(info.videoFrames) / 10, 1e-3);
+    EXPECT_NEAR(info.audioSeconds, info.videoSeconds, 0.01);
+    // The decoder keeps the padding of the last AAC frame.
+    EXPECT_NEAR(double(info.audioSamples) / 44100, info.videoSeconds, 1024.0 / 44100);
+    EXPECT_GT(info.audioPeak, 0.05); // the music is in it
+
+    ASSERT_EQ(info.firstFrame.size(), size_t(640 * 400));
+    EXPECT_LT(MeanDifference(info.firstFrame, Words(ReadBytes(dir / "still.raw")), 2), 1.0);
+}
+
+TEST_F(Capture, OddScaleKeepsItsSizeAndPicture) {
+    ASSERT_EQ(Run({"--still", "0", "0", "0", "--seed", "7", "--raw", "still.raw"}).status, 0);
+    RunResult video = Run({"--fps", "2", "--scale", "3", "--seed", "7", "out.mkv"});
+    ASSERT_EQ(video.status, 0) << video.err;
+    const MediaInfo info = ReadBack(dir / "out.mkv");
+    EXPECT_EQ(info.width, 960);
+    EXPECT_EQ(info.height, 600);
+    EXPECT_NEAR(double(info.videoFrames), std::ceil(SecondsToOrder11 * 2), 1);
+    ASSERT_EQ(info.firstFrame.size(), size_t(960 * 600));
+    EXPECT_LT(MeanDifference(info.firstFrame, Words(ReadBytes(dir / "still.raw")), 3), 2.0);
+}
+
+TEST_F(Capture, MusicEndingBeforeOrder11EndsTheVideoWithIt) {
+    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(4, 1, 255));
+    RunResult video = Run({"--fps", "10", "--scale", "1", "short.mp4"});
+    ASSERT_EQ(video.status, 0) << video.err;
+    const MediaInfo info = ReadBack(dir / "short.mp4");
+    const double musicSeconds = 4 * 64 * 2.5 / 255;
+    EXPECT_NEAR(double(info.videoFrames), std::ceil(musicSeconds * 10), 1);
+    EXPECT_NEAR(info.audioSeconds, info.videoSeconds, 0.01);
+}
+
+TEST_F(Capture, InterruptLeavesTheOldFileAndNoTemporary) {
+    // About 90 s of music at 60 fps and scale 8: far from done after a second.
+    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(12, 6, 125));
+    for (int signal : {SIGINT, SIGTERM}) {
+        WriteBytes(dir / "out.mp4", {'o', 'l', 'd'});
+        RunOptions options;
+        options.interruptAfterSeconds = 1.5;
+        options.interruptSignal = signal;
+        RunResult run = Run({"--scale", "8", "out.mp4"}, options);
+        EXPECT_EQ(run.status, 1) << "signal " << signal << ": " << run.err;
+        EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
+        EXPECT_EQ(Outputs(), (Names{"out.mp4"}));
+        EXPECT_EQ(ReadBytes(dir / "out.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    }
+}
+
+TEST_F(Capture, CompleteCaptureReplacesAnExistingFile) {
+    WriteBytes(dir / "out.mp4", {'o', 'l', 'd'});
+    ASSERT_EQ(Run({"--fps", "1", "--scale", "1", "out.mp4"}).status, 0);
+    EXPECT_EQ(Outputs(), (Names{"out.mp4"}));
+    EXPECT_EQ(ReadBack(dir / "out.mp4").videoStreams, 1);
+    // Shared, not private as temporary files are made.
+    EXPECT_NE(fs::status(dir / "out.mp4").permissions() & fs::perms::others_read, fs::perms::none);
+}
+
+TEST_F(Capture, FailuresLeaveNoFiles) {
+    fs::create_directories(dir / "folder");
+    WriteBytes(dir / "plain", {1});
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--fps", "1", "missing/out.mp4"}, "missing/out.mp4"},
+        {{"--fps", "1", "plain/out.mp4"}, "plain/out.mp4"},
+        {{"--fps", "1", "folder/"}, "not a file name"},
+        {{"--fps", "1", "folder"}, "\"folder\""}, // a folder is not replaced
+        {{"--wav", "missing/out.wav"}, "missing/out.wav"},
+    };
+    for (const Case& c : cases) {
+        RunResult run = Run(c.args);
+        EXPECT_EQ(run.status, 1) << c.args.back();
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(Outputs(), (Names{"folder", "plain"})) << c.args.back();
+        EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    }
+}
+
+TEST_F(Capture, MissingDataLeavesNoFiles) {
+    for (const char* name : {"kewl.pcx", "rimpaaa.s3m"}) {
+        CopyDataWithFastMusic(dir.Path(), 12);
+        fs::remove(dir / "dat" / name);
+        for (const char* out : {"out.mp4", "--wav"}) {
+            std::vector<std::string> args = {out};
+            if (args[0] == "--wav") args.push_back("out.wav");
+            RunResult run = Run(args);
+            const bool needed = args[0] != "--wav" || std::string(name) == "rimpaaa.s3m";
+            if (!needed) {
+                EXPECT_EQ(run.status, 0) << run.err; // the WAV needs only the music
+                fs::remove(dir / "out.wav");
+                continue;
+            }
+            EXPECT_EQ(run.status, 1) << name;
+            EXPECT_NE(run.err.find(std::string("dat/") + name), std::string::npos) << run.err;
+            EXPECT_EQ(Outputs(), Names{}) << name;
+        }
+    }
+}
+
+TEST_F(Capture, WavHoldsTheMusicUpToOrder11) {
+    RunResult run = Run({"--wav", "music.wav"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Outputs(), (Names{"music.wav"}));
+    const std::vector<uint8_t> wav = ReadBytes(dir / "music.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(Le(wav, 4, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(Le(wav, 16, 4), 16u);
+    EXPECT_EQ(Le(wav, 20, 2), 1u); // PCM
+    EXPECT_EQ(Le(wav, 22, 2), 2u);
+    EXPECT_EQ(Le(wav, 24, 4), 44100u);
+    EXPECT_EQ(Le(wav, 28, 4), 44100u * 4);
+    EXPECT_EQ(Le(wav, 32, 2), 4u);
+    EXPECT_EQ(Le(wav, 34, 2), 16u);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(Le(wav, 40, 4), wav.size() - 44);
+    // Up to the start of order 11, give or take a few milliseconds.
+    EXPECT_NEAR(double(wav.size() - 44) / 4 / 44100, SecondsToOrder11, 0.01);
+    size_t loud = 0;
+    for (size_t i = 44; i + 1 < wav.size(); i += 2)
+        if (std::abs(int16_t(Le(wav, i, 2))) > 1000) ++loud;
+    EXPECT_GT(loud, (wav.size() - 44) / 2 / 10);
+}
+
+} // namespace
