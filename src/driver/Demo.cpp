@@ -11,7 +11,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <vector>
 
 int32_t FrameTime = 0;
 SDL_Surface* Screen = nullptr;
@@ -48,6 +50,42 @@ SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
         std::exit(1);
     }
     return surface;
+}
+
+// Whether every table that a TrueType file's directory lists lies within the
+// file. FreeType opens a font cut short and only fails on the glyphs that are
+// missing; such a file is refused as a whole. A file that cannot be read is
+// left to TTF_OpenFont to report.
+bool FontFileIsWhole(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return true;
+    std::vector<uint8_t> head(12);
+    bool whole = std::fread(head.data(), 1, head.size(), file) == head.size();
+    if (whole) {
+        const size_t tables = size_t(head[4]) << 8 | head[5];
+        head.resize(12 + 16 * tables);
+        whole = std::fread(head.data() + 12, 1, 16 * tables, file) == 16 * tables;
+    }
+    long size = whole && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    std::fclose(file);
+    if (!whole || size < 0) return false;
+    auto Be32 = [&](size_t at) {
+        return uint64_t(head[at]) << 24 | uint64_t(head[at + 1]) << 16 |
+               uint64_t(head[at + 2]) << 8 | head[at + 3];
+    };
+    for (size_t at = 12; at < head.size(); at += 16)
+        if (Be32(at + 8) + Be32(at + 12) > uint64_t(size)) return false;
+    return true;
+}
+
+// SDL falls back to its offscreen driver when no display can be reached:
+// true when that happened without being asked for.
+bool FellBackToOffscreen() {
+    char driver[32] = "";
+    if (!SDL_VideoDriverName(driver, sizeof driver) || std::strcmp(driver, "offscreen") != 0)
+        return false;
+    const char* wanted = std::getenv("SDL_VIDEODRIVER");
+    return !wanted || std::strcmp(wanted, "offscreen") != 0;
 }
 
 } // namespace
@@ -90,6 +128,10 @@ void OpenCaptionFont() {
         return;
     }
     std::atexit(TTF_Quit);
+    if (!FontFileIsWhole(FontPath)) {
+        std::fprintf(stderr, "ekudemo: font \"%s\" is cut short; no captions\n", FontPath);
+        return;
+    }
     CaptionFont = TTF_OpenFont(FontPath, 12);
     if (!CaptionFont)
         std::fprintf(stderr, "ekudemo: cannot open font \"%s\": %s; no captions\n", FontPath,
@@ -123,6 +165,12 @@ int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
         return 1;
     }
     std::atexit(SDL_Quit);
+    if (FellBackToOffscreen()) {
+        std::fprintf(stderr, "ekudemo: no display available\n");
+        StopMusic();
+        CloseCaptionFont();
+        return 1;
+    }
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
     if (!Screen) {
         std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
