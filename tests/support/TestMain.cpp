@@ -1,0 +1,12 @@
+// The tests' entry: every test runs headless, with no window and no sound
+// card, unless it starts a program with another environment itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
