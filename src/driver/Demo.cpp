@@ -153,33 +153,36 @@ bool PollQuit() {
     return quit;
 }
 
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    InitMusic("dat/rimpaaa.s3m");
-    OpenCaptionFont();
-    std::srand(unsigned(MilliClock()));
-
+bool OpenScreen(const char* program) {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "ekudemo: cannot start the video subsystem: %s\n", SDL_GetError());
-        StopMusic();
-        CloseCaptionFont();
-        return 1;
+        std::fprintf(stderr, "%s: cannot start the video subsystem: %s\n", program, SDL_GetError());
+        return false;
     }
     std::atexit(SDL_Quit);
     if (FellBackToOffscreen()) {
-        std::fprintf(stderr, "ekudemo: no display available\n");
-        StopMusic();
-        CloseCaptionFont();
-        return 1;
+        std::fprintf(stderr, "%s: no display available\n", program);
+        return false;
     }
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
     if (!Screen) {
         std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
                      ScreenHeight, SDL_GetError());
+        return false;
+    }
+    SDL_ShowCursor(0);
+    return true;
+}
+
+int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
+    InitMusic("dat/rimpaaa.s3m");
+    OpenCaptionFont();
+    std::srand(unsigned(MilliClock()));
+
+    if (!OpenScreen("ekudemo")) {
         StopMusic();
         CloseCaptionFont();
         return 1;
     }
-    SDL_ShowCursor(0);
 
     LoadPictures(slots);
     flareSprite = LoadFlareSprite();

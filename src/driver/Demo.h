@@ -34,6 +34,11 @@ void FreePictures(SurfaceSlotArray& slots);
 void OpenCaptionFont();
 void CloseCaptionFont();
 
+// Starts the video subsystem and opens the 320x200 full-screen display as
+// Screen, with the mouse pointer hidden. False, after a message on standard
+// error that starts with `program`, when there is no display to open.
+bool OpenScreen(const char* program);
+
 // Drains the event queue; true when Escape was pressed or the window was
 // asked to close.
 bool PollQuit();

@@ -19,7 +19,6 @@ constexpr int FrameHeight = 480;
 constexpr int WindowX = (FrameWidth - ScreenWidth) / 2;
 constexpr int WindowY = (FrameHeight - ScreenHeight) / 2;
 constexpr double TwoPi = 6.283185307179586;
-constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
 
 SDL_Surface* GalleryFrame = nullptr;  // where the tunnel and the wobble draw
 SDL_Surface* TunnelOverlay = nullptr; // the beach with a porthole onto the tunnel
@@ -200,21 +199,11 @@ void DrawGalleryFrame(int effect, int32_t timeMs, SDL_Surface* screen) {
 int RunGallery(int, char**) {
     InitMusic("dat/rimpaaa.s3m");
     std::srand(unsigned(MilliClock()));
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "ekudemo-gallery: cannot start the video subsystem: %s\n",
-                     SDL_GetError());
-        StopMusic();
-        return 1;
-    }
-    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
-    if (!Screen) {
-        std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
-                     ScreenHeight, SDL_GetError());
+    if (!OpenScreen("ekudemo-gallery")) {
         StopMusic();
         SDL_Quit();
         return 1;
     }
-    SDL_ShowCursor(0);
 
     SurfaceSlotArray slots;
     LoadPictures(slots);
