@@ -100,8 +100,18 @@ class InterruptWatch {
     struct sigaction oldTerm_ {};
 };
 
+// True while the progress line waits for its next update; a message ends it
+// first so it starts on a line of its own.
+bool ProgressOnLine = false;
+
+void EndProgressLine() {
+    if (ProgressOnLine) std::fputc('\n', stderr);
+    ProgressOnLine = false;
+}
+
 bool ReportInterrupt(const char* out) {
     if (!Interrupted.load(std::memory_order_relaxed)) return false;
+    EndProgressLine();
     std::fprintf(stderr, "ekudemo-capture: interrupted; \"%s\" is not written\n", out);
     return true;
 }
@@ -208,6 +218,7 @@ struct Encoder {
 };
 
 bool Fail(const char* what, int error) {
+    EndProgressLine();
     std::fprintf(stderr, "ekudemo-capture: %s: %s\n", what, AvText(error).c_str());
     return false;
 }
@@ -459,7 +470,6 @@ struct Progress {
     bool enabled = false;
     Clock::time_point start = Clock::now();
     Clock::time_point last = start;
-    bool shown = false;
 };
 
 void ShowProgress(Progress& p, int64_t frames, int fps, int32_t order, int32_t row) {
@@ -475,11 +485,7 @@ void ShowProgress(Progress& p, int64_t frames, int fps, int32_t order, int32_t r
     std::fprintf(stderr, "\r%3d%%  frame %lld of about %lld  %.1fx real time  %d:%02d left  ",
                  int(done * 100), static_cast<long long>(frames),
                  static_cast<long long>(double(frames) / done + 0.5), speed, left / 60, left % 60);
-    p.shown = true;
-}
-
-void EndProgress(const Progress& p) {
-    if (p.shown) std::fputc('\n', stderr);
+    ProgressOnLine = true;
 }
 
 // Renders the music on up to `target` stereo frames in all; false when the
@@ -532,7 +538,7 @@ int CaptureFrames(SDL_Surface* screen, const SurfaceSlotArray& slots, int fps, i
         frames = n + 1;
         ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
     }
-    EndProgress(progress);
+    EndProgressLine();
     if (frames == 0) {
         std::fprintf(stderr, "ekudemo-capture: the music gives nothing to capture\n");
         return 1;
