@@ -2,14 +2,33 @@
 // effect code as the programs, into PNG stills, raw frames, video or WAV.
 #pragma once
 
+#include "driver/Demo.h"
+
 #include <SDL.h>
 
 #include <cstdint>
+#include <span>
 
 // Writes a 32-bit 0x00RRGGBB surface as an 8-bit RGB PNG, or with `raw` as its
 // pixels in little-endian 32-bit words, row by row. False (with a message on
 // standard error) when the file cannot be written.
 bool WriteFrame(SDL_Surface* surface, bool raw, const char* path);
+
+// Whether every file can be opened; the first that cannot is named on
+// standard error. The loaders end the process on a missing file, so the
+// capture checks first and fails before any output exists.
+bool Readable(std::span<const char* const> paths);
+
+// What the greeting's frames are drawn from, loaded as the program loads it
+// but silent (the music is positioned or rendered here, never played): the
+// module, the caption font and the slot pictures. False, after a message,
+// when a data file cannot be read.
+bool LoadGreetingData(SurfaceSlotArray& slots);
+void FreeGreetingData(SurfaceSlotArray& slots);
+
+// A 320x200 software surface, cleared to black, that stands in for the
+// display: no window is opened. Null after a message.
+SDL_Surface* MakeFrameSurface();
 
 // Each returns the process exit status.
 int CaptureStill(int32_t order, int32_t row, int32_t timeMs, unsigned seed, bool raw,

@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
 
     switch (mode) {
     case Still:
-        return CaptureStill(int32_t(still[0]), int32_t(still[1]), int32_t(still[2]),
-                            unsigned(seed), raw, out);
+        return CaptureStill(int32_t(still[0]), int32_t(still[1]), int32_t(still[2]), unsigned(seed),
+                            raw, out);
     case Effect:
         if (!haveTime) return Fail("--effect needs --time T_MS");
         return CaptureEffect(effect, int32_t(timeMs), unsigned(seed), raw, out);

@@ -25,16 +25,11 @@ int CaptureEffect(const char* effect, int32_t timeMs, unsigned seed, bool raw, c
     std::srand(seed);
     FillFlarePoints();
 
-    // A software surface stands in for the display: no window is opened.
-    SDL_Surface* screen =
-        SDL_CreateRGBSurface(SDL_SWSURFACE, ScreenWidth, ScreenHeight, 32, 0, 0, 0, 0);
+    SDL_Surface* screen = MakeFrameSurface();
     int status = 1;
-    if (!screen) {
-        std::fprintf(stderr, "ekudemo-capture: cannot make the frame: %s\n", SDL_GetError());
-    } else if (!GlowBuffer) {
+    if (screen && !GlowBuffer) {
         std::fprintf(stderr, "ekudemo-capture: out of memory\n");
-    } else if (PrepareGallery(slots, flareSprite)) {
-        SDL_FillRect(screen, nullptr, 0);
+    } else if (screen && PrepareGallery(slots, flareSprite)) {
         DrawGalleryFrame(which, timeMs, screen);
         if (WriteFrame(screen, raw, out)) status = 0;
     }

@@ -41,31 +41,10 @@ constexpr int RenderChunk = 1024; // stereo frames rendered per call
 constexpr int WavChunk = 256;     // small, so the WAV stops close to the last order's start
 constexpr const char* ModulePath = "dat/rimpaaa.s3m";
 
-// What a frame needs from dat/; the font is optional (no captions without it).
-constexpr const char* FrameData[] = {
-    "dat/rimpaaa.s3m", "dat/ek_taus.pcx", "dat/ek_pae1.pcx", "dat/ek_pae2.pcx", "dat/ek__e.pcx",
-    "dat/ek_rapu.pcx", "dat/ek__k.pcx",   "dat/ek__u.pcx",   "dat/bit7.pcx",    "dat/kewl.pcx",
-};
-
 using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The loaders end the process on a missing file; checking first gives a
-// clear message before any output file exists.
-bool Readable(std::span<const char* const> paths) {
-    for (const char* path : paths) {
-        std::FILE* file = std::fopen(path, "rb");
-        if (!file) {
-            std::fprintf(stderr, "ekudemo-capture: cannot read \"%s\": %s\n", path,
-                         std::strerror(errno));
-            return false;
-        }
-        std::fclose(file);
-    }
-    return true;
 }
 
 // Ctrl-C and SIGTERM only raise this flag; the loops check it and leave
@@ -640,33 +619,21 @@ int WriteWav(const char* out) {
 
 int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
                       CaptureTimes* times) {
-    if (fps < 1 || scale < 1 || !Readable(FrameData)) return 1;
+    if (fps < 1 || scale < 1) return 1;
+    // Loaded as the greeting loads it, but silent: the music is rendered here.
+    SurfaceSlotArray slots;
+    if (!LoadGreetingData(slots)) return 1;
     InterruptWatch watch;
     av_log_set_level(AV_LOG_ERROR); // the encoders' chatter is not ours to show
-
-    // Loaded as the greeting loads it, but silent: the music is rendered here.
-    FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
-    InitMusic(ModulePath);
-    OpenCaptionFont();
-    SurfaceSlotArray slots;
-    LoadPictures(slots);
-
-    // A software surface stands in for the display: no window is opened.
-    SDL_Surface* screen =
-        SDL_CreateRGBSurface(SDL_SWSURFACE, ScreenWidth, ScreenHeight, 32, 0, 0, 0, 0);
+    SDL_Surface* screen = MakeFrameSurface();
     int status = 1;
     CaptureTimes ignored;
-    if (!screen)
-        std::fprintf(stderr, "ekudemo-capture: cannot make the frame: %s\n", SDL_GetError());
-    else if (!ReportInterrupt(out))
+    if (screen && !ReportInterrupt(out))
         status = CaptureFrames(screen, slots, fps, scale, seed, out, maxFrames,
                                times ? *times : ignored);
 
     SDL_FreeSurface(screen);
-    FreeCaption();
-    FreePictures(slots);
-    CloseCaptionFont();
-    StopMusic();
+    FreeGreetingData(slots);
     SDL_Quit();
     return status;
 }
