@@ -1,3 +1,5 @@
 #include "driver/Gallery.h"
 
-int main(int argc, char** argv) { return RunGallery(argc, argv); }
+int main(int argc, char** argv) {
+    return RunGallery(argc, argv);
+}

@@ -1,3 +1,5 @@
 #include "driver/Demo.h"
 
-int main(int argc, char** argv) { return RunDemo(argc, argv); }
+int main(int argc, char** argv) {
+    return RunDemo(argc, argv);
+}
