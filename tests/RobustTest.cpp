@@ -432,7 +432,11 @@ void RunInAWindow(Ending ending) {
     std::thread greeting([&] {
         RunOptions options;
         options.workDir = dir.Path();
-        options.env = {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy"};
+        // On X the media library draws through Mesa, whose code generator
+        // deadlocks the sanitizer's exact unwinding of every allocation; the
+        // leak check of the greeting belongs to the headless runs.
+        options.env = {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy",
+                       "LSAN_OPTIONS=", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"};
         options.timeoutSeconds = 60;
         run = RunProgram({ProgramPath("ekudemo")}, options);
         ended = Clock::now();
