@@ -32,8 +32,8 @@ test)
     # position and CurrentOrder with the frame loop, and headless runs.
     step "ThreadSanitizer build and music tests"
     cmake --preset tsan
-    cmake --build --preset tsan -j "$jobs" --target ekudemo SoundLibTest RobustTest
-    ctest --preset tsan -j "$jobs" -R '^(SoundLib|ThreadedRun)\.'
+    cmake --build --preset tsan -j "$jobs" --target ekudemo SoundLibTest MusicTest DemoTest RobustTest
+    ctest --preset tsan -j "$jobs" -R '^(SoundLib|Music|Sync)\.|^Greeting\.EndsByItself'
     # Each fuzz target for a minute.
     step "fuzz targets"
     cmake --preset fuzz
