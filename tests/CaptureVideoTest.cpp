@@ -121,14 +121,6 @@ MediaInfo ReadBack(const fs::path& path) {
     return info;
 }
 
-std::vector<uint32_t> Words(const std::vector<uint8_t>& bytes) {
-    std::vector<uint32_t> words(bytes.size() / 4);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 |
-                   uint32_t(bytes[4 * i + 2]) << 16 | uint32_t(bytes[4 * i + 3]) << 24;
-    return words;
-}
-
 // Mean absolute difference per colour channel between a decoded frame and
 // the still enlarged K times.
 double MeanDifference(const std::vector<uint32_t>& decoded, const std::vector<uint32_t>& still,
@@ -206,7 +198,7 @@ TEST_F(Capture, ShortVideoHasTheMusicsLengthAndStartsWithTheStill) {
     EXPECT_GT(info.audioPeak, 0.05); // the music is in it
 
     ASSERT_EQ(info.firstFrame.size(), size_t(640 * 400));
-    EXPECT_LT(MeanDifference(info.firstFrame, Words(ReadBytes(dir / "still.raw")), 2), 1.0);
+    EXPECT_LT(MeanDifference(info.firstFrame, RawFrameWords(ReadBytes(dir / "still.raw")), 2), 1.0);
 }
 
 TEST_F(Capture, OddScaleKeepsItsSizeAndPicture) {
@@ -218,7 +210,7 @@ TEST_F(Capture, OddScaleKeepsItsSizeAndPicture) {
     EXPECT_EQ(info.height, 600);
     EXPECT_NEAR(double(info.videoFrames), std::ceil(SecondsToOrder11 * 2), 1);
     ASSERT_EQ(info.firstFrame.size(), size_t(960 * 600));
-    EXPECT_LT(MeanDifference(info.firstFrame, Words(ReadBytes(dir / "still.raw")), 3), 2.0);
+    EXPECT_LT(MeanDifference(info.firstFrame, RawFrameWords(ReadBytes(dir / "still.raw")), 3), 2.0);
 }
 
 TEST_F(Capture, MusicEndingBeforeOrder11EndsTheVideoWithIt) {

@@ -53,14 +53,6 @@ std::vector<uint32_t> DrawInProcess(int32_t order, int32_t row, int32_t timeMs, 
     return words;
 }
 
-std::vector<uint32_t> Words(const std::vector<uint8_t>& bytes) {
-    std::vector<uint32_t> words(bytes.size() / 4);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 |
-                   uint32_t(bytes[4 * i + 2]) << 16 | uint32_t(bytes[4 * i + 3]) << 24;
-    return words;
-}
-
 class Still : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -97,7 +89,7 @@ TEST_F(Still, RawFrameIsTheOneTheTimelineDraws) {
         ASSERT_EQ(run.status, 0) << run.err;
         std::vector<uint8_t> bytes = ReadBytes(out);
         ASSERT_EQ(bytes.size(), 64000u * 4);
-        std::vector<uint32_t> tool = Words(bytes);
+        std::vector<uint32_t> tool = RawFrameWords(bytes);
         std::vector<uint32_t> here = DrawInProcess(c.order, c.row, c.timeMs, c.seed);
         EXPECT_EQ(tool, here) << "order " << c.order << " row " << c.row;
         size_t lit = 0;

@@ -1,6 +1,7 @@
 #include "effects/Twister.h"
 
 #include "driver/Demo.h"
+#include "image/Surface.h"
 
 #include <array>
 #include <cmath>
@@ -15,11 +16,6 @@ constexpr int32_t DepthFloor = -5159; // below any depth a row can reach
 // The axis is kept this far inside the 32-bit range so that axis plus corner
 // offset cannot overflow; a row that far out is off screen either way.
 constexpr double AxisLimit = 1 << 30;
-
-bool Fits(const SDL_Surface* s, int width, int height) {
-    return s && s->format && s->format->BitsPerPixel == 32 && s->w >= width && s->h >= height &&
-           s->pitch >= width * 4;
-}
 
 uint32_t* Row(SDL_Surface* s, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) +
@@ -49,8 +45,9 @@ void DrawFace(uint32_t* screenRow, const uint32_t* textureRow, int32_t xa, int32
 
 void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, int32_t xShift) {
     // Wrong-sized surfaces would be read or written out of bounds: no frame.
-    if (!Fits(mask, MaskWidth, MaskHeight) || !Fits(texture, TextureSize, TextureSize) ||
-        !Fits(screen, MaskWidth, MaskHeight))
+    if (!SurfaceHolds(mask, MaskWidth, MaskHeight, 32) ||
+        !SurfaceHolds(texture, TextureSize, TextureSize, 32) ||
+        !SurfaceHolds(screen, MaskWidth, MaskHeight, 32))
         return;
 
     // Same angle for every row; the single-precision constant keeps its value.

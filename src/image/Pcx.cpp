@@ -1,5 +1,7 @@
 #include "image/Pcx.h"
 
+#include "image/Surface.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -21,9 +23,7 @@ size_t PixelCount(int32_t width, int32_t height) {
 
 // Whether `surface` can take width x height pixels of `bytesPerPixel` bytes.
 bool Fits(const SDL_Surface* surface, int32_t width, int32_t height, int bytesPerPixel) {
-    return surface && surface->format && surface->format->BytesPerPixel == bytesPerPixel &&
-           width <= surface->w && height <= surface->h &&
-           size_t(surface->pitch) >= size_t(std::max(width, 0)) * size_t(bytesPerPixel);
+    return SurfaceHolds(surface, std::max(width, 0), std::max(height, 0), 8 * bytesPerPixel);
 }
 
 // The first `count` decoded pixels, row by row at the surface's own pitch, each

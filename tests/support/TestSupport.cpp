@@ -41,6 +41,14 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::vector<uint32_t> RawFrameWords(const std::vector<uint8_t>& bytes) {
+    std::vector<uint32_t> words(bytes.size() / 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 |
+                   uint32_t(bytes[4 * i + 2]) << 16 | uint32_t(bytes[4 * i + 3]) << 24;
+    return words;
+}
+
 fs::path SourceDir() {
     return EKUDEMO_SOURCE_DIR;
 }

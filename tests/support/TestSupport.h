@@ -28,6 +28,9 @@ class TempDir {
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
+// A raw frame as the capture tool writes it: little-endian 32-bit words.
+std::vector<uint32_t> RawFrameWords(const std::vector<uint8_t>& bytes);
+
 // The repository's folders and the built programs.
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();

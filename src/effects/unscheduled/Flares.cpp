@@ -4,6 +4,7 @@
 #include "effects/unscheduled/Flares.h"
 
 #include "driver/Demo.h"
+#include "image/Surface.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,11 +26,6 @@ constexpr int SpriteSize = 64;
 constexpr double K1200 = double(1.0f / 1200);
 constexpr double K1700 = double(1.0f / 1700);
 constexpr double K1500 = double(1.0f / 1500);
-
-bool IsSurface(const SDL_Surface* s, int bitsPerPixel, int width, int height) {
-    return s && s->format && s->format->BitsPerPixel == bitsPerPixel && s->w >= width &&
-           s->h >= height && s->pitch >= width * (bitsPerPixel / 8);
-}
 
 // Adds one flare whose top-left corner is (column, row) to the glow buffer.
 // The caller has checked that the whole 64x64 block lies inside it.
@@ -70,8 +66,8 @@ void FreeGlow() {
 }
 
 void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
-    if (!GlowBuffer || !IsSurface(sprite, 8, SpriteSize, SpriteSize) ||
-        !IsSurface(screen, 32, GlowWidth, GlowHeight))
+    if (!GlowBuffer || !SurfaceHolds(sprite, SpriteSize, SpriteSize, 8) ||
+        !SurfaceHolds(screen, GlowWidth, GlowHeight, 32))
         return;
     // More points than the cloud holds would run off the arrays.
     const int count = std::clamp(pointCount, 0, FlareCount);

@@ -3,6 +3,8 @@
 // column and row of a 256x256 texture. An overlay window lies on top.
 #include "effects/unscheduled/Tunnel.h"
 
+#include "image/Surface.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -17,11 +19,6 @@ constexpr int FrameHeight = 480;
 constexpr int TableSize = FrameWidth * FrameHeight;
 constexpr int TextureSize = 256;
 constexpr double Pi = 3.141592653589793;
-
-bool IsSurface32(const SDL_Surface* s, int width, int height) {
-    return s && s->format && s->format->BitsPerPixel == 32 && s->w >= width && s->h >= height &&
-           s->pitch >= width * 4;
-}
 
 uint32_t* Row(SDL_Surface* s, int r) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + r * s->pitch);
@@ -62,9 +59,9 @@ void BuildTunnelTables() {
 
 void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, int32_t overlayX,
                 int32_t overlayY, SDL_Surface* target, SDL_Surface* overlay) {
-    if (!TunnelDepth || !TunnelAngle || !IsSurface32(texture, TextureSize, TextureSize) ||
-        !IsSurface32(target, FrameWidth, FrameHeight) ||
-        !IsSurface32(overlay, FrameWidth, FrameHeight))
+    if (!TunnelDepth || !TunnelAngle || !SurfaceHolds(texture, TextureSize, TextureSize, 32) ||
+        !SurfaceHolds(target, FrameWidth, FrameHeight, 32) ||
+        !SurfaceHolds(overlay, FrameWidth, FrameHeight, 32))
         return;
 
     // The blit rectangle's position fields hold the low 16 bits.

@@ -1,0 +1,11 @@
+// What the program's own pixel loops ask of a surface before they touch it.
+#pragma once
+
+#include <SDL.h>
+
+// Whether `s` holds at least width x height pixels of `bitsPerPixel` bits, so
+// that a loop may address that many rows of that many pixels at its pitch.
+inline bool SurfaceHolds(const SDL_Surface* s, int width, int height, int bitsPerPixel) {
+    return s && s->format && s->format->BitsPerPixel == bitsPerPixel && s->w >= width &&
+           s->h >= height && s->pitch >= width * (bitsPerPixel / 8);
+}
