@@ -1,5 +1,7 @@
 #include "driver/Gallery.h"
 
+#include "image/Surface.h"
+
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/TileWobble.h"
 #include "effects/unscheduled/Tunnel.h"
@@ -27,10 +29,6 @@ SDL_Surface* WobbleShadow = nullptr;  // the same, dimmed: seen through the tile
 SDL_Surface* TunnelTexture = nullptr; // borrowed: the twister's texture
 SDL_Surface* FlareSprite = nullptr;   // borrowed
 
-uint32_t* Row(SDL_Surface* s, int y) {
-    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch);
-}
-
 bool IsPicture(const SDL_Surface* s, int width, int height) {
     return s && s->format->BitsPerPixel == 32 && s->w == width && s->h == height;
 }
@@ -57,9 +55,9 @@ void FillWobbleSource(SDL_Surface* background) {
     SDL_LockSurface(WobbleShadow);
     for (int y = 0; y < FrameHeight; ++y) {
         const int from = y < 400 ? y / 2 : (799 - y) / 2;
-        const uint32_t* src = Row(background, from);
-        uint32_t* dst = Row(WobbleSource, y);
-        uint32_t* shadow = Row(WobbleShadow, y);
+        const uint32_t* src = PixelRow(background, from);
+        uint32_t* dst = PixelRow(WobbleSource, y);
+        uint32_t* shadow = PixelRow(WobbleShadow, y);
         const double shade = y < 400 ? 1.0 : 0.75;
         for (int x = 0; x < FrameWidth; ++x) {
             dst[x] = Scale(src[x / 2], shade);
@@ -79,8 +77,8 @@ void FillTunnelOverlay(SDL_Surface* background) {
     SDL_LockSurface(background);
     SDL_LockSurface(TunnelOverlay);
     for (int y = 0; y < FrameHeight; ++y) {
-        const uint32_t* src = Row(background, y * 200 / FrameHeight);
-        uint32_t* dst = Row(TunnelOverlay, y);
+        const uint32_t* src = PixelRow(background, y * 200 / FrameHeight);
+        uint32_t* dst = PixelRow(TunnelOverlay, y);
         for (int x = 0; x < FrameWidth; ++x) {
             const double dx = (x - 319.5) / RadiusX, dy = (y - 239.5) / RadiusY;
             const double d = std::sqrt(dx * dx + dy * dy);

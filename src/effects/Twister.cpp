@@ -17,11 +17,6 @@ constexpr int32_t DepthFloor = -5159; // below any depth a row can reach
 // offset cannot overflow; a row that far out is off screen either way.
 constexpr double AxisLimit = 1 << 30;
 
-uint32_t* Row(SDL_Surface* s, int y) {
-    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) +
-                                       std::ptrdiff_t(y) * s->pitch);
-}
-
 // One face of a row's square: the texture row stretched over [xa, xb) or
 // [xb, xa), cut at the screen edges. The step comes from the uncut width.
 void DrawFace(uint32_t* screenRow, const uint32_t* textureRow, int32_t xa, int32_t xb) {
@@ -67,7 +62,7 @@ void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, i
     if (screenLocked && textureLocked && maskLocked && screen->pixels && texture->pixels &&
         mask->pixels) {
         for (int r = 0; r < MaskHeight; ++r) {
-            const uint32_t* maskRow = Row(mask, r);
+            const uint32_t* maskRow = PixelRow(mask, r);
             int32_t s = NotFound, e = NotFound;
             for (int32_t x = 0; x < MaskWidth; ++x) {
                 if (s == NotFound) {
@@ -97,8 +92,8 @@ void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, i
                 }
             }
 
-            uint32_t* screenRow = Row(screen, r);
-            const uint32_t* textureRow = Row(texture, r % TextureSize);
+            uint32_t* screenRow = PixelRow(screen, r);
+            const uint32_t* textureRow = PixelRow(texture, r % TextureSize);
             const int before = (c + 3) % 4, after = (c + 1) % 4;
             DrawFace(screenRow, textureRow, A + O[before], A + O[c]);
             DrawFace(screenRow, textureRow, A + O[c], A + O[after]);

@@ -20,10 +20,6 @@ constexpr int TableSize = FrameWidth * FrameHeight;
 constexpr int TextureSize = 256;
 constexpr double Pi = 3.141592653589793;
 
-uint32_t* Row(SDL_Surface* s, int r) {
-    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + r * s->pitch);
-}
-
 } // namespace
 
 void BuildTunnelTables() {
@@ -89,7 +85,7 @@ void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, 
         const int64_t firstOn = std::clamp<int64_t>(-int64_t(overlayX), 0, FrameWidth);
         const int64_t endOn = std::clamp<int64_t>(FrameWidth - int64_t(overlayX), 0, FrameWidth);
         for (int r = 0; r < FrameHeight; ++r) {
-            uint32_t* dst = Row(target, r);
+            uint32_t* dst = PixelRow(target, r);
             const uint8_t* depth = TunnelDepth + r * FrameWidth;
             const uint8_t* angle = TunnelAngle + r * FrameWidth;
             const int64_t oy = int64_t(overlayY) + r;
@@ -98,7 +94,7 @@ void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, 
                     draw(dst, depth, angle, c);
                 continue;
             }
-            const uint32_t* over = Row(overlay, int(oy));
+            const uint32_t* over = PixelRow(overlay, int(oy));
             for (int c = 0; c < int(firstOn); ++c)
                 draw(dst, depth, angle, c);
             // The whole word decides: a pixel with only its fourth byte set hides the tunnel.
