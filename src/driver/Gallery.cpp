@@ -1,10 +1,9 @@
 #include "driver/Gallery.h"
 
-#include "image/Surface.h"
-
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/TileWobble.h"
 #include "effects/unscheduled/Tunnel.h"
+#include "image/Surface.h"
 #include "music/Music.h"
 
 #include <algorithm>
