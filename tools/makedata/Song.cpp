@@ -352,7 +352,7 @@ void Closing(Song& s) {
 
 } // namespace
 
-std::vector<uint8_t> ComposeSong() {
+S3mModule ComposeSongModule() {
     Song s;
     S3mModule& m = s.module;
     m.title = "rimpaaa - for Eku";
@@ -382,5 +382,61 @@ std::vector<uint8_t> ComposeSong() {
     Tune2(s, 1);
     Finale(s);
     Closing(s);
-    return WriteS3m(m);
+    return m;
+}
+
+std::vector<uint8_t> ComposeSong() {
+    return WriteS3m(ComposeSongModule());
+}
+
+std::vector<SongVoice> SongVoices() {
+    return {{"pulse lead", SongRole::Melody},
+            {"saw", SongRole::Harmony},
+            {"square arpeggio", SongRole::Harmony},
+            {"triangle bass", SongRole::Bass},
+            {"kick", SongRole::Kick},
+            {"snare", SongRole::Snare},
+            {"hats", SongRole::Hats},
+            {"pad", SongRole::Harmony}};
+}
+
+namespace {
+
+uint16_t Tones(Chord chord) {
+    return static_cast<uint16_t>(1u << chord.root | 1u << ((chord.root + chord.third) % 12) |
+                                 1u << ((chord.root + 7) % 12));
+}
+
+const char* Name(Chord chord) {
+    switch (chord.root) {
+    case C:
+        return "C";
+    case F:
+        return "F";
+    case G:
+        return "G";
+    default:
+        return "Am";
+    }
+}
+
+} // namespace
+
+// Four beats of four rows to a bar; the loop's chords in orders 0-5, the
+// tune's phrases in 6-9, C in the finale and the closing order.
+std::vector<SongBeat> SongBeats() {
+    std::vector<SongBeat> beats;
+    for (int order = 0; order < 12; ++order)
+        for (int row = 0; row < 64; row += 4) {
+            Chord chord = ChordC;
+            if (order < 6)
+                chord = Loop[static_cast<size_t>(row / 16)];
+            else if (order < 10)
+                chord = Tune[static_cast<size_t>((order - 6) % 2 * 2 + row / 32)]
+                            .chords[static_cast<size_t>(row % 32 / 8)];
+            else if (order == 10 && row < 32)
+                chord = Tune[2].chords[static_cast<size_t>(row / 8)];
+            beats.push_back({order, row, 0, row % 16 == 0, Tones(chord), Name(chord)});
+        }
+    return beats;
 }
