@@ -44,9 +44,7 @@ void BM_Memcpy_FlareScreen(benchmark::State& state) {
 void BM_BuildTunnelTables(benchmark::State& state) {
     for (auto _ : state)
         BuildTunnelTables();
-    std::free(TunnelDepth);
-    std::free(TunnelAngle);
-    TunnelDepth = TunnelAngle = nullptr;
+    FreeTunnelTables();
 }
 
 void BM_DrawTunnel(benchmark::State& state) {
@@ -69,9 +67,7 @@ void BM_DrawTunnel(benchmark::State& state) {
     SDL_FreeSurface(texture);
     SDL_FreeSurface(target);
     SDL_FreeSurface(overlay);
-    std::free(TunnelDepth);
-    std::free(TunnelAngle);
-    TunnelDepth = TunnelAngle = nullptr;
+    FreeTunnelTables();
 }
 
 void BM_DrawFlares(benchmark::State& state) {

@@ -37,11 +37,7 @@ void Fill(SDL_Surface* s, uint32_t value) {
 class Tunnel : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { BuildTunnelTables(); }
-    static void TearDownTestSuite() {
-        std::free(TunnelDepth);
-        std::free(TunnelAngle);
-        TunnelDepth = TunnelAngle = nullptr;
-    }
+    static void TearDownTestSuite() { FreeTunnelTables(); }
     SurfacePtr texture = IndexTexture();
     SurfacePtr target = MakeSurface32(640, 480);
     SurfacePtr overlay = MakeSurface32(640, 480);

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,4 +18,14 @@ inline bool SurfaceHolds(const SDL_Surface* s, int width, int height, int bitsPe
 inline uint32_t* PixelRow(SDL_Surface* s, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) +
                                        std::ptrdiff_t(y) * s->pitch);
+}
+
+// A 0x00RRGGBB pixel word with each channel multiplied by `factor`, held
+// within 0-255 and truncated.
+inline uint32_t ScaleColour(uint32_t pixel, double factor) {
+    auto channel = [&](int shift) {
+        const double v = double((pixel >> shift) & 0xFF) * factor;
+        return uint32_t(std::clamp(v, 0.0, 255.0)) << shift;
+    };
+    return channel(16) | channel(8) | channel(0);
 }

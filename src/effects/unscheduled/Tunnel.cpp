@@ -1,37 +1,32 @@
-// The tunnel: every pixel of a 640x480 frame has a depth byte (falling with
-// the distance from the centre) and an angle byte; shifted, they pick the
-// column and row of a 256x256 texture. An overlay window lies on top.
 #include "effects/unscheduled/Tunnel.h"
 
+#include "effects/unscheduled/EffectFrame.h"
 #include "image/Surface.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 uint8_t* TunnelDepth = nullptr;
 uint8_t* TunnelAngle = nullptr;
 
 namespace {
 
-constexpr int FrameWidth = 640;
-constexpr int FrameHeight = 480;
+constexpr int FrameWidth = EffectFrameWidth;
+constexpr int FrameHeight = EffectFrameHeight;
 constexpr int TableSize = FrameWidth * FrameHeight;
 constexpr int TextureSize = 256;
-constexpr double Pi = 3.141592653589793;
 
 } // namespace
 
 void BuildTunnelTables() {
     // A second build replaces the first tables rather than leaking them.
-    std::free(TunnelDepth);
-    std::free(TunnelAngle);
+    FreeTunnelTables();
     TunnelDepth = static_cast<uint8_t*>(std::malloc(TableSize));
     TunnelAngle = static_cast<uint8_t*>(std::malloc(TableSize));
     if (!TunnelDepth || !TunnelAngle) {
-        std::free(TunnelDepth);
-        std::free(TunnelAngle);
-        TunnelDepth = TunnelAngle = nullptr;
+        FreeTunnelTables();
         return;
     }
 
@@ -44,13 +39,19 @@ void BuildTunnelTables() {
             const int left = y * FrameWidth + 320 - i;
             const double theta = std::atan2(double(j) / double(i), 1.0);
             // 13*pi, not 128/pi: the angle bytes run from -63 to 63.
-            const int b = int(theta * 13 * Pi);
+            const int b = int(theta * 13 * std::numbers::pi);
             TunnelAngle[right] = uint8_t(b);
             TunnelAngle[left] = uint8_t(128 - b);
             const int q = int(std::cos(theta) * 4000 / i);
             TunnelDepth[right] = TunnelDepth[left] = uint8_t(q); // near the centre it wraps
         }
     }
+}
+
+void FreeTunnelTables() {
+    std::free(TunnelDepth);
+    std::free(TunnelAngle);
+    TunnelDepth = TunnelAngle = nullptr;
 }
 
 void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, int32_t overlayX,
@@ -107,4 +108,39 @@ void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, 
     if (lockedOverlay) SDL_UnlockSurface(overlay);
     if (lockedTexture) SDL_UnlockSurface(texture);
     if (lockedTarget) SDL_UnlockSurface(target);
+}
+
+SDL_Surface* MakeTunnelOverlay(SDL_Surface* picture) {
+    constexpr double RadiusX = 118, RadiusY = 84, Rim = 0.16;
+    constexpr double CentreX = (FrameWidth - 1) / 2.0, CentreY = (FrameHeight - 1) / 2.0;
+    SDL_Surface* overlay = MakeEffectFrame();
+    if (!overlay) return nullptr;
+    SDL_LockSurface(picture);
+    SDL_LockSurface(overlay);
+    for (int y = 0; y < FrameHeight; ++y) {
+        const uint32_t* src = PixelRow(picture, y * picture->h / FrameHeight);
+        uint32_t* dst = PixelRow(overlay, y);
+        for (int x = 0; x < FrameWidth; ++x) {
+            const double dx = (x - CentreX) / RadiusX, dy = (y - CentreY) / RadiusY;
+            const double d = std::sqrt(dx * dx + dy * dy);
+            uint32_t pixel;
+            if (d < 1) {
+                pixel = 0; // the porthole
+            } else if (d < 1 + Rim) {
+                // Light from the upper left: bright there, dark at the lower right.
+                const double light = 0.5 - 0.5 * (dx + dy) / (d * std::numbers::sqrt2);
+                const double across = std::sin((d - 1) / Rim * std::numbers::pi);
+                pixel = ScaleColour(0xB8C0D0, 0.35 + 0.65 * light * (0.6 + 0.4 * across));
+                if (pixel == 0) pixel = 0x010101;
+            } else {
+                // A shadow falls from the rim onto the picture.
+                pixel = ScaleColour(src[x / 2], std::min(1.0, 0.45 + (d - 1 - Rim) * 1.5));
+                if (pixel == 0) pixel = 0x010101;
+            }
+            dst[x] = pixel;
+        }
+    }
+    SDL_UnlockSurface(overlay);
+    SDL_UnlockSurface(picture);
+    return overlay;
 }
