@@ -1,5 +1,6 @@
 // The twister and whole greeting frames, each beside a plain copy or fill of
 // the same output bytes measured in the same run.
+#include "driver/Data.h"
 #include "driver/Demo.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
@@ -18,8 +19,8 @@ namespace {
 
 constexpr size_t FrameBytes = 320 * 200 * 4;
 
-std::string DataPath(const char* name) {
-    return std::string(EKUDEMO_SOURCE_DIR) + "/dat/" + name;
+std::string DataPath(const char* path) {
+    return std::string(EKUDEMO_SOURCE_DIR) + "/" + path;
 }
 
 // The committed pictures in their slots and the caption font, loaded once.
@@ -27,23 +28,15 @@ struct Greeting {
     SurfaceSlotArray slots{};
     SDL_Surface* screen = nullptr;
     Greeting() {
-        const struct {
-            int slot;
-            const char* file;
-            int w, h;
-        } pictures[] = {{0, "ek_taus.pcx", 320, 200}, {1, "ek_pae1.pcx", 320, 200},
-                        {2, "ek_pae2.pcx", 320, 200}, {3, "ek_rapu.pcx", 320, 200},
-                        {4, "ek__e.pcx", 320, 200},   {5, "ek__k.pcx", 320, 200},
-                        {6, "ek__u.pcx", 320, 200},   {7, "bit7.pcx", 256, 256},
-                        {8, "kewl.pcx", 320, 200}};
-        for (const auto& p : pictures) {
-            SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, p.w, p.h, 32, 0, 0, 0, 0);
-            LoadPcx(DataPath(p.file).c_str(), s, p.w, p.h);
-            if (p.slot >= 1 && p.slot <= 3) SDL_SetColorKey(s, SDL_SRCCOLORKEY, 0);
+        for (const DataPicture& p : DataPictures) {
+            if (p.slot == NoSlot) continue;
+            SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, p.width, p.height, 32, 0, 0, 0, 0);
+            LoadPcx(DataPath(p.path).c_str(), s, p.width, p.height);
+            if (p.keyed) SDL_SetColorKey(s, SDL_SRCCOLORKEY, 0);
             slots[size_t(p.slot)] = s;
         }
         TTF_Init();
-        CaptionFont = TTF_OpenFont(DataPath("arialbd.ttf").c_str(), 12);
+        CaptionFont = TTF_OpenFont(DataPath(FontFile).c_str(), FontPoints);
         screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 200, 32, 0, 0, 0, 0);
     }
     ~Greeting() {
@@ -91,7 +84,7 @@ void BM_DrawTwister(benchmark::State& state) {
     for (auto _ : state) {
         FrameTime = time;
         time += 16;
-        DrawTwister(g.slots[4], g.slots[7], g.screen, 0);
+        DrawTwister(g.slots[SlotLetterE], g.slots[SlotTexture], g.screen, 0);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(FrameBytes));

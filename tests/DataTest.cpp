@@ -1,5 +1,6 @@
 // The committed dat/ folder: that the generator still makes exactly it, and
 // that every file is what the greeting needs from it.
+#include "driver/Data.h"
 #include "image/Pcx.h"
 #include "support/TestSupport.h"
 
@@ -18,17 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct PictureFile {
-    const char* name;
-    int width, height;
-};
-constexpr PictureFile Pictures[] = {
-    {"ek_taus.pcx", 320, 200}, {"ek_pae1.pcx", 320, 200}, {"ek_pae2.pcx", 320, 200},
-    {"ek_rapu.pcx", 320, 200}, {"ek__e.pcx", 320, 200},   {"ek__k.pcx", 320, 200},
-    {"ek__u.pcx", 320, 200},   {"bit7.pcx", 256, 256},    {"kewl.pcx", 320, 200},
-    {"flare.pcx", 64, 64},
-};
-
 fs::path Dat() {
     return SourceDir() / "dat";
 }
@@ -46,8 +36,10 @@ struct Decoded {
     bool Opaque(int x, int y) const { return palette[At(x, y)] != 0; }
 };
 
-Decoded Decode(const char* name, int width, int height) {
-    const std::vector<uint8_t> file = ReadBytes(Dat() / name);
+Decoded Decode(const DataPicture& picture) {
+    const char* name = picture.path;
+    const int width = picture.width, height = picture.height;
+    const std::vector<uint8_t> file = ReadBytes(SourceDir() / name);
     Decoded d;
     d.width = width;
     d.height = height;
@@ -77,6 +69,11 @@ TEST(DataGenerator, RemakesTheCommittedFilesByteForByte) {
     for (const auto& entry : fs::directory_iterator(Dat()))
         committed.insert(entry.path().filename().string());
     EXPECT_EQ(made, committed);
+    // The data table names every file there is.
+    std::set<std::string> listed = {std::string(DataFileName(FontLicenceFile))};
+    for (const char* path : DataFiles)
+        listed.insert(std::string(DataFileName(path)));
+    EXPECT_EQ(committed, listed);
     for (const std::string& name : made) {
         if (!committed.count(name)) continue;
         EXPECT_TRUE(ReadBytes(dir / name) == ReadBytes(Dat() / name)) << name << " differs";
@@ -95,10 +92,12 @@ TEST(DataGenerator, RefusesAMissingOrUnwritableFolder) {
     EXPECT_NE(blocked.err.find("cannot"), std::string::npos);
 }
 
-TEST(DataPictures, HeadersSizesAndRunsAreWhatTheLoaderReads) {
-    for (const PictureFile& p : Pictures) {
-        SCOPED_TRACE(p.name);
-        const std::vector<uint8_t> file = ReadBytes(Dat() / p.name);
+// Each file has the header and size its slot asks for, and decodes to
+// exactly its pixels followed by its palette.
+TEST(DataPictures, HeadersAndSizesAreWhatTheLoaderReads) {
+    for (const DataPicture& p : DataPictures) {
+        SCOPED_TRACE(p.path);
+        const std::vector<uint8_t> file = ReadBytes(SourceDir() / p.path);
         ASSERT_GT(file.size(), 128u + 769u);
         EXPECT_LE(file.size(), PcxReadLimit);
         EXPECT_EQ(file[0], 10);
@@ -112,32 +111,15 @@ TEST(DataPictures, HeadersSizesAndRunsAreWhatTheLoaderReads) {
         EXPECT_EQ(file[65], 1);
         EXPECT_EQ(Get16(file, 66), p.width);
         EXPECT_EQ(file[file.size() - 769], 0x0C);
-        // Every row's runs end exactly at the width: no run spans two rows.
-        size_t pos = 128;
-        for (int y = 0; y < p.height; ++y) {
-            int count = 0;
-            while (count < p.width) {
-                ASSERT_LT(pos, file.size());
-                const uint8_t b = file[pos++];
-                if (b >= 0xC0) {
-                    EXPECT_NE(b, 0xC0);
-                    count += b & 0x3F;
-                    ++pos;
-                } else {
-                    ++count;
-                }
-            }
-            ASSERT_EQ(count, p.width) << "row " << y;
-        }
-        EXPECT_EQ(pos, file.size() - 769);
-        Decode(p.name, p.width, p.height);
+        Decode(p);
     }
 }
 
 TEST(DataPictures, KeyedPicturesUseBlackOnlyForTransparency) {
-    for (const char* name : {"ek_rapu.pcx", "ek_pae1.pcx", "ek_pae2.pcx"}) {
-        SCOPED_TRACE(name);
-        const Decoded d = Decode(name, 320, 200);
+    for (const DataPicture& picture : DataPictures) {
+        if (!picture.keyed) continue;
+        SCOPED_TRACE(picture.path);
+        const Decoded d = Decode(picture);
         int opaque = 0;
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 320; ++x) {
@@ -153,7 +135,7 @@ TEST(DataPictures, KeyedPicturesUseBlackOnlyForTransparency) {
 }
 
 TEST(DataPictures, TheCrabWalksOnTheSandInView) {
-    const Decoded crab = Decode("ek_rapu.pcx", 320, 200);
+    const Decoded crab = Decode(SlotPicture(SlotCrab));
     // Where the crab scene puts the picture: its first and last places in
     // each order, x from -128 (order 3) to 63 (order 5), y from -32 to -1.
     for (int left : {-128, -64, 0, 63})
@@ -172,9 +154,9 @@ TEST(DataPictures, TheCrabWalksOnTheSandInView) {
 }
 
 TEST(DataPictures, TheCaptionComesOutOfTheHeadsMouth) {
-    for (const char* name : {"ek_pae1.pcx", "ek_pae2.pcx"}) {
-        SCOPED_TRACE(name);
-        const Decoded head = Decode(name, 320, 200);
+    for (Slot slot : {SlotHead1, SlotHead2}) {
+        SCOPED_TRACE(SlotPicture(slot).path);
+        const Decoded head = Decode(SlotPicture(slot));
         // The line starts at x = 200, y = 110 under the head, then scrolls left
         // into the open: the face covers its start, nothing covers its path.
         for (int y = 110; y < 124; ++y) {
@@ -186,9 +168,9 @@ TEST(DataPictures, TheCaptionComesOutOfTheHeadsMouth) {
 }
 
 TEST(DataPictures, LettersGiveTheTwisterARunOnEveryRowOfTheirHeight) {
-    for (const char* name : {"ek__e.pcx", "ek__k.pcx", "ek__u.pcx"}) {
-        SCOPED_TRACE(name);
-        const Decoded d = Decode(name, 320, 200);
+    for (Slot slot : {SlotLetterE, SlotLetterK, SlotLetterU}) {
+        SCOPED_TRACE(SlotPicture(slot).path);
+        const Decoded d = Decode(SlotPicture(slot));
         int rows = 0, strokeRows = 0;
         for (int y = 0; y < 200; ++y) {
             int s = -1, e = -1;
@@ -211,7 +193,7 @@ TEST(DataPictures, LettersGiveTheTwisterARunOnEveryRowOfTheirHeight) {
 }
 
 TEST(DataPictures, FlareIsARoundGlowFadingToZero) {
-    const Decoded f = Decode("flare.pcx", 64, 64);
+    const Decoded f = Decode(FlareSpriteFile);
     for (int i = 0; i < 64; ++i) {
         EXPECT_EQ(f.At(i, 0), 0);
         EXPECT_EQ(f.At(i, 63), 0);
@@ -226,7 +208,7 @@ TEST(DataPictures, FlareIsARoundGlowFadingToZero) {
 }
 
 TEST(DataMusic, ModuleHasTheOrdersRowsLengthAndHeadroomTheGreetingNeeds) {
-    const std::vector<uint8_t> bytes = ReadBytes(Dat() / "rimpaaa.s3m");
+    const std::vector<uint8_t> bytes = ReadBytes(SourceDir() / ModuleFile);
     openmpt::module mod(bytes);
     ASSERT_GE(mod.get_num_orders(), 12);
     for (int32_t o = 0; o < mod.get_num_orders(); ++o) {
@@ -254,7 +236,7 @@ TEST(DataMusic, ModuleHasTheOrdersRowsLengthAndHeadroomTheGreetingNeeds) {
 }
 
 TEST(DataMusic, SamplesLoopWithoutClicksAndDrumsFadeOut) {
-    const std::vector<uint8_t> s3m = ReadBytes(Dat() / "rimpaaa.s3m");
+    const std::vector<uint8_t> s3m = ReadBytes(SourceDir() / ModuleFile);
     ASSERT_GT(s3m.size(), 0x60u);
     const size_t orders = static_cast<size_t>(Get16(s3m, 0x20));
     const int instruments = Get16(s3m, 0x22);

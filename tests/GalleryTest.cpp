@@ -1,5 +1,6 @@
 #include "driver/Gallery.h"
 
+#include "driver/Data.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/Tunnel.h"
 #include "support/TestSupport.h"
@@ -30,8 +31,8 @@ class GalleryFrames : public ::testing::Test {
             for (int x = 0; x < 256; ++x)
                 Pixel32(texture.get(), x, y) = 0x00800000u | uint32_t(x ^ y);
         SDL_FillRect(sprite.get(), nullptr, 200);
-        slots[0] = background.get();
-        slots[7] = texture.get();
+        slots[SlotBackground] = background.get();
+        slots[SlotTexture] = texture.get();
         PrepareGlow();
         std::srand(1);
         FillFlarePoints();
@@ -44,19 +45,27 @@ class GalleryFrames : public ::testing::Test {
     SurfacePtr background, texture, sprite;
 };
 
+const GalleryEffect& Effect(const char* name) {
+    const GalleryEffect* effect = FindGalleryEffect(name);
+    if (!effect) throw std::runtime_error(std::string("no effect ") + name);
+    return *effect;
+}
+
 TEST_F(GalleryFrames, EffectNames) {
-    EXPECT_EQ(FindGalleryEffect("tunnel"), GalleryTunnel);
-    EXPECT_EQ(FindGalleryEffect("flares"), GalleryFlares);
-    EXPECT_EQ(FindGalleryEffect("wobble"), GalleryWobble);
-    EXPECT_EQ(FindGalleryEffect("Tunnel"), -1);
-    EXPECT_EQ(FindGalleryEffect(""), -1);
-    EXPECT_EQ(FindGalleryEffect(nullptr), -1);
+    ASSERT_EQ(GalleryEffects.size(), 3u);
+    EXPECT_EQ(&Effect("tunnel"), &GalleryEffects[0]);
+    EXPECT_EQ(&Effect("flares"), &GalleryEffects[1]);
+    EXPECT_EQ(&Effect("wobble"), &GalleryEffects[2]);
+    EXPECT_EQ(FindGalleryEffect("Tunnel"), nullptr);
+    EXPECT_EQ(FindGalleryEffect(""), nullptr);
+    EXPECT_EQ(FindGalleryEffect(nullptr), nullptr);
+    EXPECT_EQ(GalleryEffectNames(), "tunnel, flares or wobble");
 }
 
 TEST_F(GalleryFrames, EachEffectDrawsTheSameFrameForTheSameTime) {
     ASSERT_TRUE(PrepareGallery(slots, sprite.get()));
     SurfacePtr first = MakeSurface32(320, 200), second = MakeSurface32(320, 200);
-    for (int effect = 0; effect < GalleryEffectCount; ++effect) {
+    for (const GalleryEffect& effect : GalleryEffects) {
         SDL_FillRect(first.get(), nullptr, 0x00FF00FF);
         SDL_FillRect(second.get(), nullptr, 0);
         DrawGalleryFrame(effect, 4321, first.get());
@@ -64,24 +73,24 @@ TEST_F(GalleryFrames, EachEffectDrawsTheSameFrameForTheSameTime) {
         int differing = 0;
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 320; ++x) {
-                ASSERT_EQ(Pixel32(first.get(), x, y), Pixel32(second.get(), x, y)) << effect;
+                ASSERT_EQ(Pixel32(first.get(), x, y), Pixel32(second.get(), x, y)) << effect.name;
                 differing += Pixel32(first.get(), x, y) != Pixel32(first.get(), 0, 0);
             }
-        EXPECT_GT(differing, 1000) << effect; // a picture, not a flat fill
+        EXPECT_GT(differing, 1000) << effect.name; // a picture, not a flat fill
     }
     // The tunnel shows through the porthole in the middle of the screen.
-    DrawGalleryFrame(GalleryTunnel, 0, first.get());
+    DrawGalleryFrame(Effect("tunnel"), 0, first.get());
     EXPECT_EQ(Pixel32(first.get(), 160, 100) & 0x00FF0000u, 0x00800000u);
 }
 
 TEST_F(GalleryFrames, MissingPicturesAreRefusedAndEverythingIsReleased) {
-    slots[7] = nullptr;
+    slots[SlotTexture] = nullptr;
     EXPECT_FALSE(PrepareGallery(slots, sprite.get()));
-    slots[7] = texture.get();
+    slots[SlotTexture] = texture.get();
     EXPECT_FALSE(PrepareGallery(slots, nullptr));
     SurfacePtr screen = MakeSurface32(320, 200);
-    DrawGalleryFrame(GalleryTunnel, 0, screen.get()); // nothing prepared: nothing drawn
-    DrawGalleryFrame(GalleryWobble, 0, screen.get());
+    for (const GalleryEffect& effect : GalleryEffects)
+        DrawGalleryFrame(effect, 0, screen.get()); // nothing prepared: nothing drawn
     ASSERT_TRUE(PrepareGallery(slots, sprite.get()));
     ASSERT_TRUE(PrepareGallery(slots, sprite.get())); // again: the first goes
     EXPECT_NE(TunnelDepth, nullptr);
@@ -105,7 +114,7 @@ TEST(GalleryCapture, UnknownEffectOrMissingTimeIsRefused) {
 }
 
 TEST(GalleryCapture, RawFramesRepeatExactly) {
-    if (!std::filesystem::exists(SourceDir() / "dat" / "bit7.pcx")) GTEST_SKIP() << "no dat/";
+    if (!std::filesystem::exists(SourceDir() / ModuleFile)) GTEST_SKIP() << "no dat/";
     TempDir dir;
     CopyData(dir.Path());
     for (const char* effect : {"tunnel", "flares", "wobble"}) {
@@ -123,7 +132,7 @@ TEST(GalleryCapture, RawFramesRepeatExactly) {
 }
 
 TEST(GalleryProgram, EndsQuietlyWhenTheMusicEndsOrOnAQuitRequest) {
-    if (!std::filesystem::exists(SourceDir() / "dat" / "bit7.pcx")) GTEST_SKIP() << "no dat/";
+    if (!std::filesystem::exists(SourceDir() / ModuleFile)) GTEST_SKIP() << "no dat/";
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 2);
     RunOptions options{dir.Path(), Headless};

@@ -1,5 +1,6 @@
 #include "driver/Demo.h"
 
+#include "driver/Data.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
 #include "effects/unscheduled/Flares.h"
@@ -20,27 +21,8 @@ SDL_Surface* Screen = nullptr;
 
 namespace {
 
-constexpr const char* FontPath = "dat/arialbd.ttf";
+constexpr const char* FontPath = FontFile;
 constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
-
-struct SlotPicture {
-    int slot;
-    const char* path;
-    int width, height;
-    bool keyed; // black is transparent
-};
-
-// The slot pictures in loading order.
-constexpr SlotPicture SlotPictures[] = {
-    {0, "dat/ek_taus.pcx", 320, 200, false}, // background
-    {3, "dat/ek_rapu.pcx", 320, 200, true},  // crab
-    {1, "dat/ek_pae1.pcx", 320, 200, true},  // head, frame 1
-    {2, "dat/ek_pae2.pcx", 320, 200, true},  // head, frame 2
-    {4, "dat/ek__e.pcx", 320, 200, false},   // twister letter masks
-    {5, "dat/ek__k.pcx", 320, 200, false},   {6, "dat/ek__u.pcx", 320, 200, false},
-    {7, "dat/bit7.pcx", 256, 256, false}, // twister texture
-    {8, "dat/kewl.pcx", 320, 200, false}, // end picture
-};
 
 SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
     SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
@@ -99,7 +81,8 @@ int32_t MilliClock() {
 
 void LoadPictures(SurfaceSlotArray& slots) {
     slots.fill(nullptr);
-    for (const SlotPicture& picture : SlotPictures) {
+    for (const DataPicture& picture : DataPictures) {
+        if (picture.slot == NoSlot) continue;
         SDL_Surface* surface = CreateSurface(picture.width, picture.height, 32, picture.path);
         slots[size_t(picture.slot)] = surface;
         LoadPcx(picture.path, surface, picture.width, picture.height);
@@ -108,9 +91,9 @@ void LoadPictures(SurfaceSlotArray& slots) {
 }
 
 SDL_Surface* LoadFlareSprite() {
-    const char* path = "dat/flare.pcx";
-    SDL_Surface* sprite = CreateSurface(64, 64, 8, path);
-    LoadPcxIndexed(path, sprite, 64, 64);
+    const DataPicture& file = FlareSpriteFile;
+    SDL_Surface* sprite = CreateSurface(file.width, file.height, file.bitsPerPixel, file.path);
+    LoadPcxIndexed(file.path, sprite, file.width, file.height);
     return sprite;
 }
 
@@ -132,7 +115,7 @@ void OpenCaptionFont() {
         std::fprintf(stderr, "ekudemo: font \"%s\" is cut short; no captions\n", FontPath);
         return;
     }
-    CaptionFont = TTF_OpenFont(FontPath, 12);
+    CaptionFont = TTF_OpenFont(FontPath, FontPoints);
     if (!CaptionFont)
         std::fprintf(stderr, "ekudemo: cannot open font \"%s\": %s; no captions\n", FontPath,
                      TTF_GetError());
@@ -173,44 +156,33 @@ bool OpenScreen(const char* program) {
     return true;
 }
 
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    InitMusic("dat/rimpaaa.s3m");
-    OpenCaptionFont();
-    std::srand(unsigned(MilliClock()));
+int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
+    slots.fill(nullptr);
+    flareSprite = nullptr;
+    if (options.music == MusicUse::Silent) FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
+    if (options.music != MusicUse::None) InitMusic(ModuleFile);
+    if (options.font) OpenCaptionFont();
+    std::srand(options.seed ? *options.seed : unsigned(MilliClock()));
 
-    if (!OpenScreen("ekudemo")) {
-        StopMusic();
-        CloseCaptionFont();
+    if (options.display && !OpenScreen(options.program)) {
+        ShutDown(slots, flareSprite);
         return 1;
     }
 
     LoadPictures(slots);
-    flareSprite = LoadFlareSprite();
-    PrepareGlow();
-    PlayMusic();
-    FillFlarePoints();
+    if (options.flares) {
+        flareSprite = LoadFlareSprite();
+        PrepareGlow();
+    }
+    if (options.music == MusicUse::Playing) PlayMusic();
+    if (options.flares) FillFlarePoints();
     return 0;
 }
 
-bool RunFrame(const SurfaceSlotArray& slots) {
-    bool quit = false;
-    FrameTime = MilliClock();
-    CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
-    int32_t row = FMUSIC_GetRow(SongHandle);
-    // The greeting ends at its last order, or earlier if the music does.
-    if (DrawScene(Screen, slots, row) || FMUSIC_IsFinished(SongHandle)) quit = true;
-    SDL_Flip(Screen);
-    SDL_FillRect(Screen, nullptr, 0);
-    if (PollQuit()) quit = true;
-    return quit;
-}
-
-void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    StopMusic();
+void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
+    if (SongHandle) StopMusic();
     CloseCaptionFont();
-    std::free(TunnelDepth);
-    std::free(TunnelAngle);
-    TunnelDepth = TunnelAngle = nullptr;
+    FreeTunnelTables();
     FreePictures(slots);
     SDL_FreeSurface(flareSprite);
     flareSprite = nullptr;
@@ -218,6 +190,31 @@ void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
     FreeCaption();
     SDL_Quit();
     Screen = nullptr;
+}
+
+bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t timeMs) {
+    FrameTime = timeMs;
+    CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
+    const int32_t row = FMUSIC_GetRow(SongHandle);
+    // The greeting ends at its last order, or earlier if the music does.
+    const bool over = DrawScene(screen, slots, row);
+    return over || FMUSIC_IsFinished(SongHandle);
+}
+
+int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
+    return StartUp(StartOptions{}, slots, flareSprite);
+}
+
+bool RunFrame(const SurfaceSlotArray& slots) {
+    bool quit = DrawMusicFrame(Screen, slots, MilliClock());
+    SDL_Flip(Screen);
+    SDL_FillRect(Screen, nullptr, 0);
+    if (PollQuit()) quit = true;
+    return quit;
+}
+
+void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
+    ShutDown(slots, flareSprite);
 }
 
 int RunDemo(int, char**) {

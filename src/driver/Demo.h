@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 inline constexpr int ScreenWidth = 320;
 inline constexpr int ScreenHeight = 200;
@@ -22,15 +23,15 @@ extern SDL_Surface* Screen;
 // signed 32-bit value.
 int32_t MilliClock();
 
-// Creates and loads the nine slot pictures (slots 0-8, colour keys on the
+// Creates and loads the slot pictures of the data table (colour keys on the
 // crab and head frames) in start-up order. Slots 9-19 are left null.
 void LoadPictures(SurfaceSlotArray& slots);
-// Creates the 64x64 8-bit flare sprite and loads it from "dat/flare.pcx".
+// Creates the 64x64 8-bit flare sprite and loads it from its file.
 SDL_Surface* LoadFlareSprite();
 void FreePictures(SurfaceSlotArray& slots);
 
-// Starts the font library and opens CaptionFont from "dat/arialbd.ttf" at
-// 12 points; a missing font gives one warning and captions are left out.
+// Starts the font library and opens CaptionFont at 12 points; a missing font
+// gives one warning and captions are left out.
 void OpenCaptionFont();
 void CloseCaptionFont();
 
@@ -43,10 +44,42 @@ bool OpenScreen(const char* program);
 // asked to close.
 bool PollQuit();
 
+// What a program brings up of the greeting. StartUp does it in the greeting's
+// order (music, font, random seed, display, pictures, flare data, playback);
+// ShutDown releases all of it, and whatever an effect built since, in the
+// greeting's order.
+enum class MusicUse {
+    None,    // no module
+    Silent,  // loaded with no sound output: positioned or rendered, never heard
+    Loaded,  // loaded for the sound device; the caller starts it
+    Playing, // loaded and started where the greeting starts it
+};
+struct StartOptions {
+    const char* program = "ekudemo"; // names the program in messages
+    MusicUse music = MusicUse::Playing;
+    bool font = true;
+    bool display = true;          // the display as Screen; otherwise no window at all
+    bool flares = true;           // the flare sprite and the particle data
+    std::optional<unsigned> seed; // rand()'s seed; none: the clock
+};
+// Returns 0, or the exit status after a failure it has reported, having
+// released what it had brought up.
+int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
+void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
+
+// The greeting's frame for the song's present position at `timeMs`, drawn
+// onto `screen`, which holds black: FrameTime becomes `timeMs`, CurrentOrder
+// the song's order and only then is the row read, so that the row never
+// belongs to an order older than CurrentOrder; the scene timeline draws.
+// Returns true when the greeting is over: its last order is reached (nothing
+// is drawn then) or the music has ended. A still moves the song with
+// FMUSIC_SetPosition first; the position reads back as it was set.
+bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t timeMs);
+
 // The greeting in three steps, for RunDemo and for tests and benchmarks that
 // drive it frame by frame.
-// Start-up: music, font, display, pictures, flare data, then the music
-// starts. Returns 0, or the exit status after a failure it has reported.
+// Start-up: StartUp with everything. Returns 0, or the exit status after a
+// failure it has reported.
 int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 // One frame: clock, music position, scene, page flip, clearing, input.
 // Returns true when the greeting is over.

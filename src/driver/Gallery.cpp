@@ -1,236 +1,227 @@
 #include "driver/Gallery.h"
 
+#include "driver/Data.h"
+#include "effects/unscheduled/EffectFrame.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/TileWobble.h"
 #include "effects/unscheduled/Tunnel.h"
 #include "image/Surface.h"
 #include "music/Music.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <numbers>
 
 namespace {
 
-constexpr int FrameWidth = 640;
-constexpr int FrameHeight = 480;
-// The part of a 640x480 frame that the screen shows: its middle.
-constexpr int WindowX = (FrameWidth - ScreenWidth) / 2;
-constexpr int WindowY = (FrameHeight - ScreenHeight) / 2;
-constexpr double TwoPi = 6.283185307179586;
-
-SDL_Surface* GalleryFrame = nullptr;  // where the tunnel and the wobble draw
-SDL_Surface* TunnelOverlay = nullptr; // the beach with a porthole onto the tunnel
-SDL_Surface* WobbleSource = nullptr;  // the beach at twice its size
-SDL_Surface* WobbleShadow = nullptr;  // the same, dimmed: seen through the tiles' gaps
-SDL_Surface* TunnelTexture = nullptr; // borrowed: the twister's texture
-SDL_Surface* FlareSprite = nullptr;   // borrowed
+constexpr double TwoPi = 2 * std::numbers::pi;
 
 bool IsPicture(const SDL_Surface* s, int width, int height) {
     return s && s->format->BitsPerPixel == 32 && s->w == width && s->h == height;
 }
 
-SDL_Surface* MakeFrame() {
-    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, FrameWidth, FrameHeight, 32, 0, 0, 0, 0);
-    if (!s) std::fprintf(stderr, "ekudemo-gallery: cannot make a frame: %s\n", SDL_GetError());
-    return s;
-}
-
-uint32_t Scale(uint32_t pixel, double factor) {
-    auto channel = [&](int shift) {
-        double v = double((pixel >> shift) & 0xFF) * factor;
-        return uint32_t(std::clamp(v, 0.0, 255.0)) << shift;
-    };
-    return channel(16) | channel(8) | channel(0);
-}
-
-// The background at twice its size; the 80 rows below it mirror its bottom,
-// like the beach reflected in wet sand.
-void FillWobbleSource(SDL_Surface* background) {
-    SDL_LockSurface(background);
-    SDL_LockSurface(WobbleSource);
-    SDL_LockSurface(WobbleShadow);
-    for (int y = 0; y < FrameHeight; ++y) {
-        const int from = y < 400 ? y / 2 : (799 - y) / 2;
-        const uint32_t* src = PixelRow(background, from);
-        uint32_t* dst = PixelRow(WobbleSource, y);
-        uint32_t* shadow = PixelRow(WobbleShadow, y);
-        const double shade = y < 400 ? 1.0 : 0.75;
-        for (int x = 0; x < FrameWidth; ++x) {
-            dst[x] = Scale(src[x / 2], shade);
-            shadow[x] = Scale(dst[x], 0.3);
+// The pictures the effects are made from, at their sizes in the data table:
+// the background and the twister's texture.
+bool HavePictures(const SurfaceSlotArray& slots) {
+    for (Slot slot : {SlotBackground, SlotTexture}) {
+        const DataPicture& picture = SlotPicture(slot);
+        if (!IsPicture(slots[slot], picture.width, picture.height)) {
+            std::fprintf(stderr, "ekudemo-gallery: the pictures are missing\n");
+            return false;
         }
     }
-    SDL_UnlockSurface(WobbleShadow);
-    SDL_UnlockSurface(WobbleSource);
-    SDL_UnlockSurface(background);
+    return true;
 }
 
-// The background stretched over the frame with an oval hole (zero pixels)
-// round the tunnel's centre, ringed by a lit metal rim. Every other pixel is
-// kept non-zero so that only the hole lets the tunnel through.
-void FillTunnelOverlay(SDL_Surface* background) {
-    constexpr double RadiusX = 118, RadiusY = 84, Rim = 0.16;
-    SDL_LockSurface(background);
-    SDL_LockSurface(TunnelOverlay);
-    for (int y = 0; y < FrameHeight; ++y) {
-        const uint32_t* src = PixelRow(background, y * 200 / FrameHeight);
-        uint32_t* dst = PixelRow(TunnelOverlay, y);
-        for (int x = 0; x < FrameWidth; ++x) {
-            const double dx = (x - 319.5) / RadiusX, dy = (y - 239.5) / RadiusY;
-            const double d = std::sqrt(dx * dx + dy * dy);
-            if (d < 1) {
-                dst[x] = 0;
-                continue;
-            }
-            uint32_t pixel;
-            if (d < 1 + Rim) {
-                // Light from the upper left: bright there, dark at the lower right.
-                const double light = 0.5 - 0.5 * (dx + dy) / (d * std::sqrt(2.0));
-                const double across = std::sin((d - 1) / Rim * TwoPi / 2);
-                pixel = Scale(0xB8C0D0, 0.35 + 0.65 * light * (0.6 + 0.4 * across));
-            } else {
-                // A shadow falls from the rim onto the beach.
-                pixel = Scale(src[x / 2], std::min(1.0, 0.45 + (d - 1 - Rim) * 1.5));
-            }
-            dst[x] = pixel ? pixel : 0x010101;
-        }
-    }
-    SDL_UnlockSurface(TunnelOverlay);
-    SDL_UnlockSurface(background);
-}
-
-// Copies the middle 320x200 of the working frame to the screen.
-void ShowWindow(SDL_Surface* screen) {
+// Copies the middle 320x200 of a 640x480 effect frame to the screen.
+void ShowMiddle(SDL_Surface* frame, SDL_Surface* screen) {
     SDL_Rect window;
-    window.x = WindowX;
-    window.y = WindowY;
+    window.x = (EffectFrameWidth - ScreenWidth) / 2;
+    window.y = (EffectFrameHeight - ScreenHeight) / 2;
     window.w = ScreenWidth;
     window.h = ScreenHeight;
-    SDL_UpperBlit(GalleryFrame, &window, screen, nullptr);
+    SDL_UpperBlit(frame, &window, screen, nullptr);
 }
 
-} // namespace
+// The tunnel, seen through a porthole in the beach.
+struct {
+    SDL_Surface* frame = nullptr;
+    SDL_Surface* overlay = nullptr;
+    SDL_Surface* texture = nullptr; // borrowed: the twister's texture
+} Tunnel;
 
-int FindGalleryEffect(const char* name) {
-    if (!name) return -1;
-    if (std::strcmp(name, "tunnel") == 0) return GalleryTunnel;
-    if (std::strcmp(name, "flares") == 0) return GalleryFlares;
-    if (std::strcmp(name, "wobble") == 0) return GalleryWobble;
-    return -1;
+void ReleaseTunnel() {
+    SDL_FreeSurface(Tunnel.frame);
+    SDL_FreeSurface(Tunnel.overlay);
+    Tunnel = {};
+    FreeTunnelTables();
 }
 
-bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite) {
-    FreeGallery();
-    SDL_Surface* background = slots[0];
-    if (!IsPicture(background, 320, 200) || !IsPicture(slots[7], 256, 256) || !flareSprite) {
+bool PrepareTunnel(const SurfaceSlotArray& slots, SDL_Surface*) {
+    ReleaseTunnel();
+    if (!HavePictures(slots)) return false;
+    Tunnel.texture = slots[SlotTexture];
+    Tunnel.frame = MakeEffectFrame();
+    Tunnel.overlay = Tunnel.frame ? MakeTunnelOverlay(slots[SlotBackground]) : nullptr;
+    if (!Tunnel.overlay) {
+        ReleaseTunnel();
+        return false;
+    }
+    BuildTunnelTables();
+    if (!TunnelDepth) {
+        std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
+        ReleaseTunnel();
+        return false;
+    }
+    return true;
+}
+
+void DrawTunnelFrame(int32_t timeMs, SDL_Surface* screen) {
+    if (!Tunnel.frame) return;
+    // Flying in steadily while the tunnel twists to and fro; the porthole drifts.
+    const double t = timeMs;
+    const uint32_t depthShift = uint32_t(timeMs / 5);
+    const uint32_t angleShift = uint32_t(int32_t(48 * std::sin(t * TwoPi / 7000)) + timeMs / 40);
+    const int32_t overlayX = int32_t(90 * std::sin(t * TwoPi / 6100));
+    const int32_t overlayY = int32_t(40 * std::sin(t * TwoPi / 4300));
+    DrawTunnel(Tunnel.texture, depthShift, angleShift, overlayX, overlayY, Tunnel.frame,
+               Tunnel.overlay);
+    ShowMiddle(Tunnel.frame, screen);
+}
+
+// The flares, from the sprite and the particle data that start-up prepared.
+SDL_Surface* FlareSprite = nullptr; // borrowed
+
+void ReleaseFlares() {
+    FlareSprite = nullptr;
+}
+
+bool PrepareFlares(const SurfaceSlotArray&, SDL_Surface* flareSprite) {
+    ReleaseFlares();
+    if (!flareSprite) {
         std::fprintf(stderr, "ekudemo-gallery: the pictures are missing\n");
         return false;
     }
-    TunnelTexture = slots[7];
-    FlareSprite = flareSprite;
-    GalleryFrame = MakeFrame();
-    TunnelOverlay = MakeFrame();
-    WobbleSource = MakeFrame();
-    WobbleShadow = MakeFrame();
-    BuildTunnelTables();
-    if (!GalleryFrame || !TunnelOverlay || !WobbleSource || !WobbleShadow || !TunnelDepth) {
-        if (!TunnelDepth) std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
-        FreeGallery();
+    if (!GlowBuffer) {
+        std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
         return false;
     }
-    FillTunnelOverlay(background);
-    FillWobbleSource(background);
+    FlareSprite = flareSprite;
+    return true;
+}
+
+void DrawFlaresFrame(int32_t, SDL_Surface* screen) {
+    if (FlareSprite) DrawFlares(FlareSprite, screen, FlareCount);
+}
+
+// The beach as waving, swelling tiles over a dimmed copy of itself.
+struct {
+    SDL_Surface* frame = nullptr;
+    SDL_Surface* source = nullptr;
+    SDL_Surface* shadow = nullptr;
+} Wobble;
+
+void ReleaseWobble() {
+    SDL_FreeSurface(Wobble.frame);
+    SDL_FreeSurface(Wobble.source);
+    SDL_FreeSurface(Wobble.shadow);
+    Wobble = {};
+}
+
+bool PrepareWobble(const SurfaceSlotArray& slots, SDL_Surface*) {
+    ReleaseWobble();
+    if (!HavePictures(slots)) return false;
+    Wobble.frame = MakeEffectFrame();
+    if (!Wobble.frame || !MakeWobblePictures(slots[SlotBackground], Wobble.source, Wobble.shadow)) {
+        ReleaseWobble();
+        return false;
+    }
+    return true;
+}
+
+void DrawWobbleFrame(int32_t timeMs, SDL_Surface* screen) {
+    if (!Wobble.frame) return;
+    // The tiles leave gaps: the dimmed picture shows through them.
+    SDL_UpperBlit(Wobble.shadow, nullptr, Wobble.frame, nullptr);
+    // The swell grows and settles.
+    const float amplitude = float(8 - 6 * std::cos(double(timeMs) * TwoPi / 5000));
+    DrawTileWobble(Wobble.source, Wobble.frame, amplitude);
+    ShowMiddle(Wobble.frame, screen);
+}
+
+constexpr GalleryEffect Effects[] = {
+    {"tunnel", PrepareTunnel, DrawTunnelFrame, ReleaseTunnel},
+    {"flares", PrepareFlares, DrawFlaresFrame, ReleaseFlares},
+    {"wobble", PrepareWobble, DrawWobbleFrame, ReleaseWobble},
+};
+
+} // namespace
+
+const std::span<const GalleryEffect> GalleryEffects(Effects);
+
+const GalleryEffect* FindGalleryEffect(const char* name) {
+    if (!name) return nullptr;
+    for (const GalleryEffect& effect : GalleryEffects)
+        if (std::strcmp(name, effect.name) == 0) return &effect;
+    return nullptr;
+}
+
+std::string GalleryEffectNames() {
+    std::string names;
+    for (size_t i = 0; i < GalleryEffects.size(); ++i) {
+        if (i > 0) names += i + 1 < GalleryEffects.size() ? ", " : " or ";
+        names += GalleryEffects[i].name;
+    }
+    return names;
+}
+
+bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite) {
+    for (const GalleryEffect& effect : GalleryEffects) {
+        if (!effect.prepare(slots, flareSprite)) {
+            FreeGallery();
+            return false;
+        }
+    }
     return true;
 }
 
 void FreeGallery() {
-    SDL_FreeSurface(GalleryFrame);
-    SDL_FreeSurface(TunnelOverlay);
-    SDL_FreeSurface(WobbleSource);
-    SDL_FreeSurface(WobbleShadow);
-    GalleryFrame = TunnelOverlay = WobbleSource = WobbleShadow = nullptr;
-    TunnelTexture = FlareSprite = nullptr;
-    std::free(TunnelDepth);
-    std::free(TunnelAngle);
-    TunnelDepth = TunnelAngle = nullptr;
+    for (const GalleryEffect& effect : GalleryEffects)
+        effect.release();
 }
 
-void DrawGalleryFrame(int effect, int32_t timeMs, SDL_Surface* screen) {
+void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* screen) {
     FrameTime = timeMs;
-    const double t = timeMs;
-    switch (effect) {
-    case GalleryTunnel: {
-        if (!GalleryFrame) return;
-        // Flying in steadily while the tunnel twists to and fro; the porthole drifts.
-        const uint32_t depthShift = uint32_t(timeMs / 5);
-        const uint32_t angleShift =
-            uint32_t(int32_t(48 * std::sin(t * TwoPi / 7000)) + timeMs / 40);
-        const int32_t overlayX = int32_t(90 * std::sin(t * TwoPi / 6100));
-        const int32_t overlayY = int32_t(40 * std::sin(t * TwoPi / 4300));
-        DrawTunnel(TunnelTexture, depthShift, angleShift, overlayX, overlayY, GalleryFrame,
-                   TunnelOverlay);
-        ShowWindow(screen);
-        break;
-    }
-    case GalleryFlares:
-        if (FlareSprite) DrawFlares(FlareSprite, screen, FlareCount);
-        break;
-    case GalleryWobble: {
-        if (!GalleryFrame) return;
-        // The tiles leave gaps: the dimmed picture shows through them.
-        SDL_UpperBlit(WobbleShadow, nullptr, GalleryFrame, nullptr);
-        // The swell grows and settles.
-        const float amplitude = float(8 - 6 * std::cos(t * TwoPi / 5000));
-        DrawTileWobble(WobbleSource, GalleryFrame, amplitude);
-        ShowWindow(screen);
-        break;
-    }
-    default:
-        break;
-    }
+    effect.draw(timeMs, screen);
 }
 
 int RunGallery(int, char**) {
-    InitMusic("dat/rimpaaa.s3m");
-    std::srand(unsigned(MilliClock()));
-    if (!OpenScreen("ekudemo-gallery")) {
-        StopMusic();
-        SDL_Quit();
-        return 1;
-    }
-
+    StartOptions options;
+    options.program = "ekudemo-gallery";
+    options.music = MusicUse::Loaded;
+    options.font = false;
     SurfaceSlotArray slots;
-    LoadPictures(slots);
-    SDL_Surface* flareSprite = LoadFlareSprite();
-    PrepareGlow();
-    FillFlarePoints();
+    SDL_Surface* flareSprite = nullptr;
+    if (int status = StartUp(options, slots, flareSprite)) return status;
+
     int status = 1;
-    if (GlowBuffer && PrepareGallery(slots, flareSprite)) {
+    if (PrepareGallery(slots, flareSprite)) {
         status = 0;
         PlayMusic();
         const uint32_t start = uint32_t(MilliClock());
         for (;;) {
             // Unsigned difference: the clock may wrap while the gallery runs.
             const uint32_t elapsed = uint32_t(MilliClock()) - start;
-            const uint32_t effect = elapsed / GalleryEffectMs;
-            if (effect >= GalleryEffectCount) break;
-            DrawGalleryFrame(int(effect), int32_t(elapsed % GalleryEffectMs), Screen);
+            const size_t shown = elapsed / GalleryEffectMs;
+            if (shown >= GalleryEffects.size()) break;
+            DrawGalleryFrame(GalleryEffects[shown], int32_t(elapsed % GalleryEffectMs), Screen);
             SDL_Flip(Screen);
             if (PollQuit() || FMUSIC_IsFinished(SongHandle)) break;
         }
-    } else if (!GlowBuffer) {
-        std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
     }
 
-    StopMusic();
     FreeGallery();
-    FreePictures(slots);
-    SDL_FreeSurface(flareSprite);
-    FreeGlow();
-    SDL_Quit();
-    Screen = nullptr;
+    ShutDown(slots, flareSprite);
     return status;
 }

@@ -1,29 +1,47 @@
 // The gallery: the three effects that the greeting's timeline never shows,
-// one after another, with the greeting's music.
+// one after another, with the greeting's music. The effects are rows of one
+// table; adding an effect is adding a row.
 #pragma once
 
 #include "driver/Demo.h"
 
-#include <cstdint>
+#include <SDL.h>
 
-enum GalleryEffect : int { GalleryTunnel, GalleryFlares, GalleryWobble, GalleryEffectCount };
+#include <cstdint>
+#include <span>
+#include <string>
+
+// One effect of the gallery. `prepare` builds what its frames need from the
+// loaded slot pictures and the flare sprite, false after a message when
+// something is missing; `draw` shows the frame `timeMs` milliseconds after the
+// effect began on a 320x200x32 surface, and draws nothing unless prepared;
+// `release` frees what `prepare` built and may run at any time.
+struct GalleryEffect {
+    const char* name; // as the capture tool's --effect takes it
+    bool (*prepare)(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);
+    void (*draw)(int32_t timeMs, SDL_Surface* screen);
+    void (*release)();
+};
+
+// In the order the gallery shows them.
+extern const std::span<const GalleryEffect> GalleryEffects;
 
 // How long the gallery shows each effect.
 inline constexpr int32_t GalleryEffectMs = 10000;
 
-// "tunnel", "flares" or "wobble"; -1 for any other name.
-int FindGalleryEffect(const char* name);
+// The effect of that name; null for any other name.
+const GalleryEffect* FindGalleryEffect(const char* name);
+// The names for a message: "tunnel, flares or wobble".
+std::string GalleryEffectNames();
 
-// Builds what the frames need from the loaded slot pictures (the background
-// in slot 0, the texture in slot 7) and the flare sprite: the tunnel tables,
-// the tunnel's overlay, the wobble's source and a 640x480 working frame.
-// The flare data (PrepareGlow, FillFlarePoints) is the caller's. False, with
-// a message on standard error, when something is missing.
+// Prepares every effect; false, with everything released, when one cannot be
+// prepared. The flare data (StartUp with flares) is the caller's.
 bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);
+// Releases every effect.
 void FreeGallery();
 
-// One frame of `effect`, `timeMs` milliseconds after the effect began, on a
-// 320x200x32 surface. Sets FrameTime, which the effects read.
-void DrawGalleryFrame(int effect, int32_t timeMs, SDL_Surface* screen);
+// One frame of `effect`, `timeMs` milliseconds after the effect began.
+// Sets FrameTime, which the effects read.
+void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* screen);
 
 int RunGallery(int argc, char** argv);

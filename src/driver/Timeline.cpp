@@ -1,5 +1,6 @@
 #include "driver/Timeline.h"
 
+#include "driver/Data.h"
 #include "effects/Caption.h"
 #include "effects/Twister.h"
 #include "music/Music.h"
@@ -8,15 +9,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Slot roles.
-constexpr int Background = 0;
-constexpr int HeadFrame1 = 1;
-constexpr int HeadFrame2 = 2;
-constexpr int Crab = 3;
-constexpr int FirstLetter = 4;
-constexpr int TwisterTexture = 7;
-constexpr int EndPicture = 8;
 
 // Captions in ISO 8859-1 ("\xE4" is a-umlaut); the strings are split after
 // each escape so that no following letter is read as a hex digit.
@@ -72,13 +64,13 @@ void PlaceCaption(int64_t x, int64_t y, SDL_Surface* screen) {
 
 void DrawTwisterScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t row) {
     // In order 2 the background slides in diagonally from (320, 64).
-    if (Order() == 2) DrawPicture(slots[Background], screen, 5 * (64 - row), 64 - row);
+    if (Order() == 2) DrawPicture(slots[SlotBackground], screen, 5 * (64 - row), 64 - row);
 
     const int64_t k = (64 * Order() + FMUSIC_GetRow(SongHandle)) / 16;
     const int64_t letter = k % 3 > 0 ? k % 3 : 0; // a negative remainder gives the first letter
     int64_t shift = Order() == 2 && row > 32 ? 5 * (32 - row) : 0;
     if (shift < -(int64_t(1) << 30)) shift = -(int64_t(1) << 30); // off screen long before
-    DrawTwister(slots[size_t(FirstLetter + letter)], slots[TwisterTexture], screen, int32_t(shift));
+    DrawTwister(slots[size_t(SlotLetterE + letter)], slots[SlotTexture], screen, int32_t(shift));
 
     SetCaption(k >= 0 && k < int64_t(StepCaptions.size()) ? StepCaptions[size_t(k)]
                                                           : OtherStepCaption);
@@ -86,7 +78,7 @@ void DrawTwisterScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_
 }
 
 void DrawCrabScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t row) {
-    DrawPicture(slots[Background], screen, 0, 0);
+    DrawPicture(slots[SlotBackground], screen, 0, 0);
 
     // Two rand() calls, x first: the crab's jitter.
     const int64_t crabX = 64 * (Order() - 5) + row + std::rand() % 5;
@@ -96,20 +88,20 @@ void DrawCrabScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t r
     SetCaption(CrabCaption);
     PlaceCaption(0, (59581 * row) % 190, screen);
 
-    DrawPicture(slots[Crab], screen, crabX, crabY);
+    DrawPicture(slots[SlotCrab], screen, crabX, crabY);
 
     const int64_t order = Order();
     if (order == 4)
-        DrawPicture(slots[HeadFrame2], screen, 64 - row, 0);
+        DrawPicture(slots[SlotHead2], screen, 64 - row, 0);
     else if (order == 5)
-        DrawPicture(slots[HeadFrame2], screen, 0, 0);
+        DrawPicture(slots[SlotHead2], screen, 0, 0);
 }
 
 void DrawHeadScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t row) {
-    DrawPicture(slots[Background], screen, 0, 0);
+    DrawPicture(slots[SlotBackground], screen, 0, 0);
 
     const int64_t phase = row % 32;
-    SDL_Surface* head = phase < 16 ? slots[HeadFrame1] : slots[HeadFrame2];
+    SDL_Surface* head = phase < 16 ? slots[SlotHead1] : slots[SlotHead2];
 
     // Past the last line the previous caption is shown again.
     const int64_t line = (64 * (Order() - 6) + row) / 32;
@@ -132,6 +124,6 @@ bool DrawScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t row) 
     else if (order <= 9)
         DrawHeadScene(screen, slots, row);
     else
-        DrawPicture(slots[EndPicture], screen, 0, 0);
+        DrawPicture(slots[SlotEnd], screen, 0, 0);
     return false;
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -48,7 +49,7 @@ void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, i
     // Same angle for every row; the single-precision constant keeps its value.
     const double a = double(FrameTime) * double(0.0025f);
     const double sinA = std::sin(a);
-    constexpr double Pi = 3.141592653589793;
+    constexpr double Pi = std::numbers::pi;
     const std::array<double, 4> theta = {a, a + Pi * 0.5, a + Pi, a + Pi * 1.5};
     std::array<double, 4> sinT{}, cosT{};
     for (int k = 0; k < 4; ++k) {

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "driver/Data.h"
 #include "s3m/S3mWriter.h"
 
 #include <cerrno>
@@ -71,7 +72,7 @@ void CopyData(const fs::path& dir) {
 
 void CopyDataWithFastMusic(const fs::path& dir, int orders) {
     CopyData(dir);
-    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(orders, 1, 255));
+    WriteBytes(dir / ModuleFile, MakeTestModule(orders, 1, 255));
 }
 
 namespace {

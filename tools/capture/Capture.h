@@ -19,11 +19,13 @@ bool WriteFrame(SDL_Surface* surface, bool raw, const char* path);
 // capture checks first and fails before any output exists.
 bool Readable(std::span<const char* const> paths);
 
-// What the greeting's frames are drawn from, loaded as the program loads it
-// but silent (the music is positioned or rendered here, never played): the
-// module, the caption font and the slot pictures. False, after a message,
-// when a data file cannot be read.
-bool LoadGreetingData(SurfaceSlotArray& slots);
+// What the greeting's frames are drawn from, brought up by the greeting's own
+// start-up but silent (the music is positioned or rendered here, never
+// played) and with no window: the module, the caption font and the slot
+// pictures; rand() is seeded with `seed`. False, after a message, when a data
+// file cannot be read.
+bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed = 1);
+// Shuts all of it down, the media library included.
 void FreeGreetingData(SurfaceSlotArray& slots);
 
 // A 320x200 software surface, cleared to black, that stands in for the

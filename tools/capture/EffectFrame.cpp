@@ -3,42 +3,38 @@
 
 #include "driver/Demo.h"
 #include "driver/Gallery.h"
-#include "effects/unscheduled/Flares.h"
 
 #include <cstdio>
-#include <cstdlib>
 
-int CaptureEffect(const char* effect, int32_t timeMs, unsigned seed, bool raw, const char* out) {
-    const int which = FindGalleryEffect(effect);
-    if (which < 0) {
-        std::fprintf(stderr,
-                     "ekudemo-capture: unknown effect \"%s\": use tunnel, flares or wobble\n",
-                     effect ? effect : "");
+int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, const char* out) {
+    const GalleryEffect* effect = FindGalleryEffect(name);
+    if (!effect) {
+        std::fprintf(stderr, "ekudemo-capture: unknown effect \"%s\": use %s\n", name ? name : "",
+                     GalleryEffectNames().c_str());
         return 1;
     }
 
+    // The pictures and the flare data, no music, no window; the seed stands
+    // in for the clock that seeds the gallery's flare cloud.
+    StartOptions options;
+    options.program = "ekudemo-capture";
+    options.music = MusicUse::None;
+    options.font = false;
+    options.display = false;
+    options.seed = seed;
     SurfaceSlotArray slots;
-    LoadPictures(slots);
-    SDL_Surface* flareSprite = LoadFlareSprite();
-    PrepareGlow();
-    // The seed stands in for the clock that seeds the gallery's flare cloud.
-    std::srand(seed);
-    FillFlarePoints();
+    SDL_Surface* flareSprite = nullptr;
+    if (int status = StartUp(options, slots, flareSprite)) return status;
 
     SDL_Surface* screen = MakeFrameSurface();
     int status = 1;
-    if (screen && !GlowBuffer) {
-        std::fprintf(stderr, "ekudemo-capture: out of memory\n");
-    } else if (screen && PrepareGallery(slots, flareSprite)) {
-        DrawGalleryFrame(which, timeMs, screen);
+    if (screen && effect->prepare(slots, flareSprite)) {
+        DrawGalleryFrame(*effect, timeMs, screen);
         if (WriteFrame(screen, raw, out)) status = 0;
     }
 
     SDL_FreeSurface(screen);
-    FreeGallery();
-    FreePictures(slots);
-    SDL_FreeSurface(flareSprite);
-    FreeGlow();
-    SDL_Quit();
+    effect->release();
+    ShutDown(slots, flareSprite);
     return status;
 }

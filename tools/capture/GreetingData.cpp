@@ -1,21 +1,10 @@
 #include "capture/Capture.h"
 
-#include "effects/Caption.h"
-#include "music/Music.h"
+#include "driver/Data.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// What a frame needs from dat/; the font is optional (no captions without it).
-constexpr const char* FrameData[] = {
-    "dat/rimpaaa.s3m", "dat/ek_taus.pcx", "dat/ek_pae1.pcx", "dat/ek_pae2.pcx", "dat/ek_rapu.pcx",
-    "dat/ek__e.pcx",   "dat/ek__k.pcx",   "dat/ek__u.pcx",   "dat/bit7.pcx",    "dat/kewl.pcx",
-};
-
-} // namespace
 
 bool Readable(std::span<const char* const> paths) {
     for (const char* path : paths) {
@@ -30,21 +19,26 @@ bool Readable(std::span<const char* const> paths) {
     return true;
 }
 
-bool LoadGreetingData(SurfaceSlotArray& slots) {
+bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed) {
     slots.fill(nullptr);
-    if (!Readable(FrameData)) return false;
-    FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
-    InitMusic("dat/rimpaaa.s3m");
-    OpenCaptionFont();
-    LoadPictures(slots);
-    return true;
+    // What a frame needs from dat/: the module and the slot pictures; the
+    // font is optional (no captions without it).
+    if (!Readable({&ModuleFile, 1})) return false;
+    for (const DataPicture& picture : DataPictures)
+        if (picture.slot != NoSlot && !Readable({&picture.path, 1})) return false;
+    StartOptions options;
+    options.program = "ekudemo-capture";
+    options.music = MusicUse::Silent;
+    options.display = false;
+    options.flares = false;
+    options.seed = seed;
+    SDL_Surface* noSprite = nullptr;
+    return StartUp(options, slots, noSprite) == 0;
 }
 
 void FreeGreetingData(SurfaceSlotArray& slots) {
-    FreeCaption();
-    FreePictures(slots);
-    CloseCaptionFont();
-    StopMusic();
+    SDL_Surface* noSprite = nullptr;
+    ShutDown(slots, noSprite);
 }
 
 SDL_Surface* MakeFrameSurface() {

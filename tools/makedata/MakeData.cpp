@@ -6,6 +6,8 @@
 #include "Pictures.h"
 #include "Song.h"
 
+#include "driver/Data.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,37 @@ namespace {
 
 constexpr const char* FontSource = "/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf";
 constexpr const char* FontCopyright = "/usr/share/doc/fonts-liberation2/copyright";
+
+// The picture that a file of the data table holds.
+Canvas DrawPicture(const DataPicture& picture) {
+    switch (picture.slot) {
+    case SlotBackground:
+        return DrawBeach();
+    case SlotCrab:
+        return DrawCrab();
+    case SlotHead1:
+        return DrawHead(false);
+    case SlotHead2:
+        return DrawHead(true);
+    case SlotLetterE:
+        return DrawLetter('E');
+    case SlotLetterK:
+        return DrawLetter('K');
+    case SlotLetterU:
+        return DrawLetter('U');
+    case SlotTexture:
+        return DrawTwisterTexture();
+    case SlotEnd:
+        return DrawCake();
+    default:
+        return DrawFlare();
+    }
+}
+
+// Where a file of the data table goes in the output folder.
+std::filesystem::path OutPath(const std::filesystem::path& dir, const char* path) {
+    return dir / DataFileName(path);
+}
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -54,8 +87,8 @@ bool FontLicence(std::vector<uint8_t>& text) {
         std::fprintf(stderr, "ekudemo-makedata: no OFL text in %s\n", FontCopyright);
         return false;
     }
-    std::string out = "Liberation Sans Bold (dat/arialbd.ttf), from Debian's fonts-liberation2 "
-                      "package.\n\n";
+    std::string out = std::string("Liberation Sans Bold (") + FontFile +
+                      "), from Debian's fonts-liberation2 package.\n\n";
     size_t pos = at + head.size();
     while (pos < all.size()) {
         size_t end = all.find('\n', pos);
@@ -86,25 +119,15 @@ int main(int argc, char** argv) {
                      error.message().c_str());
         return 1;
     }
-    struct Picture {
-        const char* name;
-        Canvas canvas;
-    };
-    const Picture pictures[] = {
-        {"ek_taus.pcx", DrawBeach()},     {"ek_rapu.pcx", DrawCrab()},
-        {"ek_pae1.pcx", DrawHead(false)}, {"ek_pae2.pcx", DrawHead(true)},
-        {"ek__e.pcx", DrawLetter('E')},   {"ek__k.pcx", DrawLetter('K')},
-        {"ek__u.pcx", DrawLetter('U')},   {"bit7.pcx", DrawTwisterTexture()},
-        {"kewl.pcx", DrawCake()},         {"flare.pcx", DrawFlare()},
-    };
-    for (const Picture& p : pictures)
-        if (!WriteFile(dir / p.name, EncodePcx(p.canvas))) return 1;
+    for (const DataPicture& picture : DataPictures)
+        if (!WriteFile(OutPath(dir, picture.path), EncodePcx(DrawPicture(picture)))) return 1;
 
-    if (!WriteFile(dir / "rimpaaa.s3m", ComposeSong())) return 1;
+    if (!WriteFile(OutPath(dir, ModuleFile), ComposeSong())) return 1;
 
     std::vector<uint8_t> font, licence;
     if (!ReadFile(FontSource, font) || !FontLicence(licence)) return 1;
-    if (!WriteFile(dir / "arialbd.ttf", font) || !WriteFile(dir / "LICENSE-font.txt", licence))
+    if (!WriteFile(OutPath(dir, FontFile), font) ||
+        !WriteFile(OutPath(dir, FontLicenceFile), licence))
         return 1;
     return 0;
 }
