@@ -98,7 +98,9 @@ TEST_F(Still, RawFrameIsTheOneTheTimelineDraws) {
             ASSERT_EQ(w >> 24, 0u);
             lit += w != 0;
         }
-        if (c.order <= 10) EXPECT_GT(lit, 1000u);
+        if (c.order <= 10) {
+            EXPECT_GT(lit, 1000u);
+        }
     }
 }
 

@@ -1,3 +1,7 @@
+// The captions: SetCaption renders a one-line Latin-1 text in pure red with
+// the caption font into the caption surface, replacing the one rendered
+// before; DrawCaption copies the current caption onto a surface at a
+// position, its background left out by a colour key.
 #pragma once
 
 #include <SDL.h>

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <numbers>
 
 Canvas MakeCanvas(int width, int height) {
     Canvas c;
@@ -125,7 +126,7 @@ void Outline(Canvas& c, uint8_t from, uint8_t index) {
 }
 
 double Sine(double x) {
-    constexpr double Pi = 3.141592653589793;
+    constexpr double Pi = std::numbers::pi;
     // Reduce to [-pi, pi], then to [-pi/2, pi/2], then a Taylor series.
     const double turns = std::floor(x / (2 * Pi) + 0.5);
     x -= turns * 2 * Pi;
@@ -141,7 +142,7 @@ double Sine(double x) {
 }
 
 double Cosine(double x) {
-    return Sine(x + 3.141592653589793 / 2);
+    return Sine(x + std::numbers::pi / 2);
 }
 
 std::vector<uint8_t> EncodePcx(const Canvas& c) {

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <numbers>
+#include <string>
 #include <vector>
 
 namespace {
@@ -78,7 +80,7 @@ void Balloon(Canvas& c, int cx, int cy, Rgb colour, int sx, int sy) {
 void Star(Canvas& c, double cx, double cy, double outer, double inner, double turn, uint8_t index) {
     Points p;
     for (int i = 0; i < 10; ++i) {
-        const double a = turn + i * 3.141592653589793 / 5;
+        const double a = turn + i * std::numbers::pi / 5;
         const double r = i % 2 ? inner : outer;
         p.push_back({cx + r * Sine(a), cy - r * Cosine(a)});
     }
@@ -124,10 +126,13 @@ const Glyph* FindGlyph(char letter) {
 
 } // namespace
 
-Canvas DrawBeach() {
-    Canvas c = MakeCanvas(320, 200);
-    constexpr int Horizon = 100, Shore = 130;
-    // Sunset sky.
+namespace {
+
+constexpr int Horizon = 100, Shore = 130;       // where the sea and the sand begin
+constexpr int SunX = 112, SunY = 96, SunR = 34; // the sun's centre and radius
+
+// Sunset sky with the first stars.
+void PaintSky(Canvas& c, Lcg& rng) {
     Gradient(c, 0, 0, 319, Horizon - 1,
              {{0, {34, 18, 84}},
               {90, {110, 40, 130}},
@@ -135,14 +140,15 @@ Canvas DrawBeach() {
               {220, {255, 150, 90}},
               {256, {255, 210, 120}}},
              18);
-    Lcg rng{7};
     const uint8_t starInk = Ink(c, Rgb{255, 240, 200});
     for (int i = 0; i < 40; ++i) {
         const int x = rng.Next(320), y = rng.Next(40);
         Plot(c, x, y, starInk);
     }
-    // The sun sinking into the sea, striped in its lower half.
-    constexpr int SunX = 112, SunY = 96, SunR = 34;
+}
+
+// The sun sinking into the sea, striped in its lower half.
+void PaintSun(Canvas& c) {
     const Canvas before = c;
     Gradient(c, SunX - SunR, SunY - SunR, SunX + SunR, SunY,
              {{0, {255, 246, 150}}, {140, {255, 200, 80}}, {256, {255, 100, 90}}}, 8,
@@ -152,11 +158,14 @@ Canvas DrawBeach() {
              });
     for (int y = SunY - 12; y < Horizon; ++y) {
         const int gap = (y - (SunY - 12)) / 5 + 1;
-        if ((y - (SunY - 12)) % 7 < gap - 1 || (y - (SunY - 12)) % 7 == 0)
-            for (int x = SunX - SunR; x <= SunX + SunR; ++x)
-                Plot(c, x, y, Peek(before, x, y));
+        if ((y - (SunY - 12)) % 7 >= gap - 1 && (y - (SunY - 12)) % 7 != 0) continue;
+        for (int x = SunX - SunR; x <= SunX + SunR; ++x)
+            Plot(c, x, y, Peek(before, x, y));
     }
-    // Sea, lighter at the horizon, with glints and the sun's reflection.
+}
+
+// Sea, lighter at the horizon, with glints and the sun's reflection.
+void PaintSea(Canvas& c, Lcg& rng) {
     Gradient(c, 0, Horizon, 319, Shore - 1,
              {{0, {90, 80, 170}}, {90, {40, 70, 150}}, {256, {20, 50, 110}}}, 8);
     const uint8_t glint = Ink(c, Rgb{150, 170, 230});
@@ -174,7 +183,10 @@ Canvas DrawBeach() {
         for (int k = 0; k < len; ++k)
             Plot(c, x + k, y, glint);
     }
-    // Sand, a foamy shoreline and a few speckles.
+}
+
+// Sand, a foamy shoreline, speckles, a starfish and two shells.
+void PaintSand(Canvas& c, Lcg& rng) {
     Gradient(c, 0, Shore, 319, 199, {{0, {250, 214, 140}}, {256, {226, 160, 92}}}, 6);
     const uint8_t foam = Ink(c, Rgb{240, 250, 255});
     const uint8_t wet = Ink(c, Rgb{200, 170, 130});
@@ -191,13 +203,15 @@ Canvas DrawBeach() {
         const int x = rng.Next(320), y = Shore + 6 + rng.Next(200 - Shore - 6);
         Plot(c, x, y, i % 3 ? speck1 : speck2);
     }
-    // A starfish and two shells on the sand.
     Star(c, 32, 182, 11, 5, 0.3, Ink(c, Rgb{240, 110, 70}));
     Star(c, 32, 182, 6, 3, 0.3, Ink(c, Rgb{255, 170, 110}));
     FillEllipse(c, 250, 186, 6, 4, Ink(c, Rgb{255, 200, 210}));
     FillEllipse(c, 250, 187, 3, 2, Ink(c, Rgb{220, 140, 160}));
     FillEllipse(c, 298, 160, 4, 3, Ink(c, Rgb{255, 240, 220}));
-    // A palm on the right.
+}
+
+// A palm on the right.
+void PaintPalm(Canvas& c) {
     const uint8_t trunk = Ink(c, Rgb{120, 70, 40});
     const uint8_t trunkDark = Ink(c, Rgb{80, 44, 30});
     for (int y = 40; y < 170; ++y) {
@@ -221,7 +235,10 @@ Canvas DrawBeach() {
     }
     FillCircle(c, 272, 44, 4, Ink(c, Rgb{100, 60, 30}));
     FillCircle(c, 280, 46, 4, Ink(c, Rgb{90, 54, 28}));
-    // Bunting across the top.
+}
+
+// Bunting across the top.
+void PaintBunting(Canvas& c) {
     const uint8_t rope = Ink(c, Rgb{255, 240, 210});
     const std::array<Rgb, 5> flagColours = {
         {{235, 50, 60}, {255, 210, 40}, {60, 200, 110}, {60, 190, 240}, {255, 120, 200}}};
@@ -234,6 +251,19 @@ Canvas DrawBeach() {
         FillPolygon(c, Points{{x - 7, y}, {x + 7, ropeY(x + 14) + 0.5}, {x + 1, y + 14}},
                     Ink(c, flagColours[static_cast<size_t>(i) % flagColours.size()]));
     }
+}
+
+} // namespace
+
+Canvas DrawBeach() {
+    Canvas c = MakeCanvas(320, 200);
+    Lcg rng{7};
+    PaintSky(c, rng);
+    PaintSun(c);
+    PaintSea(c, rng);
+    PaintSand(c, rng);
+    PaintPalm(c);
+    PaintBunting(c);
     // Balloons tied to a present on the sand.
     Present(c, 44, 150, 20, 16, Rgb{90, 120, 230}, Rgb{255, 220, 60});
     Balloon(c, 30, 62, Rgb{235, 50, 70}, 52, 145);
@@ -311,13 +341,15 @@ Canvas DrawCrab() {
     return c;
 }
 
-Canvas DrawHead(bool mouthOpen) {
-    Canvas c = MakeCanvas(320, 200);
-    const uint8_t skin = Ink(c, Rgb{255, 204, 160});
-    const uint8_t skinShade = Ink(c, Rgb{232, 160, 124});
-    const uint8_t outline = Ink(c, Ink0);
-    const uint8_t white = Ink(c, Rgb{255, 252, 246});
-    // Shoulders in a flowery beach shirt.
+namespace {
+
+// The inks every part of the head shares, in the order they join the palette.
+struct HeadInks {
+    uint8_t skin, skinShade, outline, white;
+};
+
+// Shoulders in a flowery beach shirt, and the neck.
+void PaintShoulders(Canvas& c, const HeadInks& ink) {
     Canvas mask = MakeCanvas(320, 200);
     FillEllipse(mask, 282, 222, 64, 52, 1);
     const uint8_t shirt = Ink(c, Rgb{40, 170, 200});
@@ -329,9 +361,12 @@ Canvas DrawHead(bool mouthOpen) {
             return (x / 14 + y / 14) % 2 ? flower : flower2;
         return shirt;
     });
-    FillRect(c, 250, 146, 282, 176, skinShade);
-    // Head and face in profile, looking left.
-    FillEllipse(c, 264, 100, 52, 58, skin);
+    FillRect(c, 250, 146, 282, 176, ink.skinShade);
+}
+
+// Head and face in profile, looking left; the jaw drops when talking.
+void PaintProfile(Canvas& c, const HeadInks& ink, bool mouthOpen) {
+    FillEllipse(c, 264, 100, 52, 58, ink.skin);
     const double jaw = mouthOpen ? 6 : 0;
     FillPolygon(c,
                 Points{{236, 50},
@@ -348,41 +383,57 @@ Canvas DrawHead(bool mouthOpen) {
                        {222, 148 + jaw / 2},
                        {250, 150},
                        {262, 100}},
-                skin);
-    // The mouth: a smile when shut, open wide with a tongue when talking.
+                ink.skin);
+}
+
+// The mouth: a smile when shut, open wide with a tongue when talking.
+void PaintMouth(Canvas& c, const HeadInks& ink, bool mouthOpen) {
     const uint8_t lip = Ink(c, Rgb{200, 70, 80});
     if (mouthOpen) {
         FillPolygon(c, Points{{198, 110}, {219, 115}, {216, 121}, {198, 128}},
                     Ink(c, Rgb{110, 24, 40}));
         FillPolygon(c, Points{{200, 124}, {212, 120}, {214, 123}, {202, 128}},
                     Ink(c, Rgb{246, 110, 120}));
-        FillRect(c, 201, 110, 208, 111, white);
+        FillRect(c, 201, 110, 208, 111, ink.white);
     } else {
         ThickLine(c, 200, 116, 214, 117, 2, lip);
         ThickLine(c, 214, 117, 218, 113, 2, lip);
     }
-    // Nose shading, eye, brow, blush and ear.
-    FillEllipse(c, 200, 100, 4, 2, skinShade);
-    FillEllipse(c, 228, 82, 7, 8, white);
-    FillCircle(c, 224, 83, 3, outline);
-    Plot(c, 223, 81, white);
+}
+
+// Nose shading, eye, brow and blush.
+void PaintFace(Canvas& c, const HeadInks& ink) {
+    FillEllipse(c, 200, 100, 4, 2, ink.skinShade);
+    FillEllipse(c, 228, 82, 7, 8, ink.white);
+    FillCircle(c, 224, 83, 3, ink.outline);
+    Plot(c, 223, 81, ink.white);
     ThickLine(c, 218, 70, 234, 68, 3, Ink(c, Rgb{140, 70, 30}));
     FillEllipse(c, 236, 112, 9, 6, Ink(c, Rgb{255, 150, 150}));
-    // Ginger hair over the back of the head, with a zigzag fringe.
+}
+
+// Whether (x, y) of the head gets hair: the back of the head, and a zigzag
+// fringe over the top.
+bool IsHair(int x, int y) {
+    const int dx = x - 264, dy = y - 98;
+    if (dx * dx * 62 * 62 + dy * dy * 56 * 56 > 56 * 56 * 62 * 62) return false;
+    const int zig = (x % 10 < 5 ? x % 10 : 10 - x % 10) * 2;
+    const int zag = (y % 12 < 6 ? y % 12 : 12 - y % 12);
+    return y < 58 + zig || (x > 282 + zag && y < 140 + zag);
+}
+
+// Ginger hair, and the ear in front of it.
+void PaintHair(Canvas& c, const HeadInks& ink) {
     const uint8_t hair = Ink(c, Rgb{214, 96, 40});
     const uint8_t hairLight = Ink(c, Rgb{250, 150, 70});
     for (int y = 36; y < 150; ++y)
-        for (int x = 214; x < 320; ++x) {
-            const int dx = x - 264, dy = y - 98;
-            if (dx * dx * 62 * 62 + dy * dy * 56 * 56 > 56 * 56 * 62 * 62) continue;
-            const int zig = (x % 10 < 5 ? x % 10 : 10 - x % 10) * 2;
-            const int zag = (y % 12 < 6 ? y % 12 : 12 - y % 12);
-            if (y < 58 + zig || (x > 282 + zag && y < 140 + zag))
-                Plot(c, x, y, ((x + y) / 3) % 7 == 0 ? hairLight : hair);
-        }
-    FillEllipse(c, 272, 106, 8, 11, skinShade);
-    FillEllipse(c, 273, 106, 4, 6, skin);
-    // The party hat, striped, tipped forward a little, with a pompom.
+        for (int x = 214; x < 320; ++x)
+            if (IsHair(x, y)) Plot(c, x, y, ((x + y) / 3) % 7 == 0 ? hairLight : hair);
+    FillEllipse(c, 272, 106, 8, 11, ink.skinShade);
+    FillEllipse(c, 273, 106, 4, 6, ink.skin);
+}
+
+// The party hat, striped, tipped forward a little, with a pompom.
+void PaintHat(Canvas& c) {
     Canvas hat = MakeCanvas(320, 200);
     FillPolygon(hat, Points{{224, 60}, {296, 48}, {242, 6}}, 1);
     const uint8_t hatA = Ink(c, Rgb{250, 60, 130});
@@ -395,7 +446,24 @@ Canvas DrawHead(bool mouthOpen) {
     ThickLine(c, 224, 60, 296, 48, 4, Ink(c, Rgb{255, 255, 255}));
     FillCircle(c, 242, 8, 7, Ink(c, Rgb{255, 255, 255}));
     FillCircle(c, 240, 6, 3, Ink(c, Rgb{200, 240, 255}));
-    Outline(c, 0, outline);
+}
+
+} // namespace
+
+Canvas DrawHead(bool mouthOpen) {
+    Canvas c = MakeCanvas(320, 200);
+    HeadInks ink{};
+    ink.skin = Ink(c, Rgb{255, 204, 160});
+    ink.skinShade = Ink(c, Rgb{232, 160, 124});
+    ink.outline = Ink(c, Ink0);
+    ink.white = Ink(c, Rgb{255, 252, 246});
+    PaintShoulders(c, ink);
+    PaintProfile(c, ink, mouthOpen);
+    PaintMouth(c, ink, mouthOpen);
+    PaintFace(c, ink);
+    PaintHair(c, ink);
+    PaintHat(c);
+    Outline(c, 0, ink.outline);
     return c;
 }
 
@@ -472,12 +540,10 @@ Canvas DrawTwisterTexture() {
     return c;
 }
 
-Canvas DrawCake() {
-    Canvas c = MakeCanvas(320, 200);
-    Gradient(c, 0, 0, 319, 199, {{0, {40, 16, 80}}, {140, {120, 40, 120}}, {256, {220, 90, 120}}},
-             16);
-    // Confetti.
-    Lcg rng{23};
+namespace {
+
+// Confetti over the whole picture.
+void PaintConfetti(Canvas& c, Lcg& rng) {
     static constexpr std::array<Rgb, 6> Confetti = {{{255, 90, 90},
                                                      {255, 220, 70},
                                                      {90, 230, 120},
@@ -492,12 +558,19 @@ Canvas DrawCake() {
         else
             FillRect(c, x, y, x + 2, y + 1, ink);
     }
-    // Table and plate.
+}
+
+// Table and plate.
+void PaintTable(Canvas& c) {
     FillRect(c, 0, 180, 319, 199, Ink(c, Rgb{140, 80, 50}));
     FillRect(c, 0, 180, 319, 182, Ink(c, Rgb{190, 120, 70}));
     FillEllipse(c, 160, 180, 96, 10, Ink(c, Rgb{200, 200, 220}));
     FillEllipse(c, 160, 178, 90, 8, Ink(c, Rgb{245, 245, 255}));
-    // Lower tier: strawberry cream.
+}
+
+// Lower tier: strawberry cream. Returns the icing's ink, which the upper tier
+// and the candles share.
+uint8_t PaintLowerTier(Canvas& c) {
     const uint8_t pink = Ink(c, Rgb{255, 160, 190});
     const uint8_t pinkDark = Ink(c, Rgb{220, 110, 150});
     const uint8_t icing = Ink(c, Rgb{255, 246, 250});
@@ -511,7 +584,11 @@ Canvas DrawCake() {
         FillCircle(c, x, 160, 4, Ink(c, Rgb{230, 30, 60}));
         Plot(c, x - 1, 158, icing);
     }
-    // Upper tier: chocolate.
+    return icing;
+}
+
+// Upper tier: chocolate with sprinkles.
+void PaintUpperTier(Canvas& c, Lcg& rng, uint8_t icing) {
     const uint8_t choc = Ink(c, Rgb{130, 70, 44});
     const uint8_t chocDark = Ink(c, Rgb{96, 48, 32});
     FillEllipse(c, 160, 126, 50, 7, chocDark);
@@ -526,7 +603,18 @@ Canvas DrawCake() {
         const int x = 116 + rng.Next(90), y = 110 + rng.Next(14);
         FillRect(c, x, y, x + 1, y, Ink(c, Sprinkles[static_cast<size_t>(i) % 4]));
     }
-    // Candles with flames and a soft glow.
+}
+
+// A soft dithered glow round a flame whose candle top is at (x, top).
+void PaintGlow(Canvas& c, int x, int top, uint8_t glow) {
+    for (int y = top - 18; y < top; ++y)
+        for (int dx = -6; dx <= 6; ++dx)
+            if ((dx * dx) * 4 + (y - (top - 9)) * (y - (top - 9)) < 70 && Bayer(x + dx, y) < 6)
+                Plot(c, x + dx, y, glow);
+}
+
+// Candles with flames and a soft glow.
+void PaintCandles(Canvas& c, uint8_t icing) {
     const uint8_t glow = Ink(c, Rgb{255, 200, 140});
     const uint8_t flameOut = Ink(c, Rgb{255, 140, 30});
     const uint8_t flameIn = Ink(c, Rgb{255, 240, 120});
@@ -535,10 +623,7 @@ Canvas DrawCake() {
     for (int i = 0; i < 5; ++i) {
         const int x = 128 + i * 16;
         const int top = 64 + (i % 2) * 4;
-        for (int y = top - 18; y < top; ++y)
-            for (int dx = -6; dx <= 6; ++dx)
-                if ((dx * dx) * 4 + (y - (top - 9)) * (y - (top - 9)) < 70 && Bayer(x + dx, y) < 6)
-                    Plot(c, x + dx, y, glow);
+        PaintGlow(c, x, top, glow);
         const uint8_t stripe = Ink(c, CandleColours[static_cast<size_t>(i)]);
         for (int y = top; y < 92; ++y)
             FillRect(c, x - 3, y, x + 2, y, ((y + (x - 3)) / 3) % 2 ? stripe : icing);
@@ -548,7 +633,34 @@ Canvas DrawCake() {
         FillEllipse(c, x, top - 6, 3, 3, flameOut);
         FillEllipse(c, x, top - 6, 1, 2, flameIn);
     }
-    // "PALJON ONNEA!" in big wavy rainbow capitals with a shadow.
+}
+
+constexpr int GlyphScale = 4; // pixels per dot of a 5x7 glyph
+
+// A shadow under every dot of `g` whose top-left is (gx, gy).
+void PaintGlyphShadow(Canvas& c, const Glyph& g, int gx, int gy, uint8_t shadow) {
+    for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col) {
+            if (g.rows[static_cast<size_t>(row)][col] != '#') continue;
+            const int x = gx + col * GlyphScale, y = gy + row * GlyphScale;
+            FillRect(c, x + 3, y + 3, x + GlyphScale + 2, y + GlyphScale + 2, shadow);
+        }
+}
+
+// Every dot of `g` in `face`, lit along its top edge in `top`.
+void PaintGlyphFace(Canvas& c, const Glyph& g, int gx, int gy, uint8_t face, uint8_t top) {
+    for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col) {
+            if (g.rows[static_cast<size_t>(row)][col] != '#') continue;
+            const int x = gx + col * GlyphScale, y = gy + row * GlyphScale;
+            FillRect(c, x, y, x + GlyphScale - 1, y + GlyphScale - 1, face);
+            if (row == 0 || g.rows[static_cast<size_t>(row - 1)][col] != '#')
+                FillRect(c, x, y, x + GlyphScale - 1, y, top);
+        }
+}
+
+// "PALJON ONNEA!" in big wavy rainbow capitals with a shadow.
+void PaintGreeting(Canvas& c) {
     const std::string text = "PALJON ONNEA!";
     static constexpr std::array<Rgb, 6> Letters = {{{255, 80, 80},
                                                     {255, 170, 50},
@@ -556,8 +668,8 @@ Canvas DrawCake() {
                                                     {100, 230, 110},
                                                     {80, 200, 255},
                                                     {220, 130, 255}}};
-    constexpr int Scale = 4, Advance = 24;
-    const int startX = (320 - (static_cast<int>(text.size()) * Advance - Scale)) / 2;
+    constexpr int Advance = 24;
+    const int startX = (320 - (static_cast<int>(text.size()) * Advance - GlyphScale)) / 2;
     const uint8_t shadow = Ink(c, Rgb{30, 10, 40});
     for (size_t i = 0; i < text.size(); ++i) {
         const Glyph* g = FindGlyph(text[i]);
@@ -567,20 +679,24 @@ Canvas DrawCake() {
         const Rgb colour = Letters[i % Letters.size()];
         const uint8_t face = Ink(c, colour);
         const uint8_t top = Ink(c, Mix(colour, Rgb{255, 255, 255}, 140));
-        for (int pass = 0; pass < 2; ++pass)
-            for (int row = 0; row < 7; ++row)
-                for (int col = 0; col < 5; ++col) {
-                    if (g->rows[static_cast<size_t>(row)][col] != '#') continue;
-                    const int x = gx + col * Scale, y = gy + row * Scale;
-                    if (pass == 0)
-                        FillRect(c, x + 3, y + 3, x + Scale + 2, y + Scale + 2, shadow);
-                    else {
-                        FillRect(c, x, y, x + Scale - 1, y + Scale - 1, face);
-                        if (row == 0 || g->rows[static_cast<size_t>(row - 1)][col] != '#')
-                            FillRect(c, x, y, x + Scale - 1, y, top);
-                    }
-                }
+        PaintGlyphShadow(c, *g, gx, gy, shadow);
+        PaintGlyphFace(c, *g, gx, gy, face, top);
     }
+}
+
+} // namespace
+
+Canvas DrawCake() {
+    Canvas c = MakeCanvas(320, 200);
+    Gradient(c, 0, 0, 319, 199, {{0, {40, 16, 80}}, {140, {120, 40, 120}}, {256, {220, 90, 120}}},
+             16);
+    Lcg rng{23};
+    PaintConfetti(c, rng);
+    PaintTable(c);
+    const uint8_t icing = PaintLowerTier(c);
+    PaintUpperTier(c, rng, icing);
+    PaintCandles(c, icing);
+    PaintGreeting(c);
     return c;
 }
 

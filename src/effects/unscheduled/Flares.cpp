@@ -1,6 +1,3 @@
-// Additive grey flares: a fixed cloud of points turned about three axes,
-// each stamped with the flare sprite into a saturating intensity buffer that
-// is then shown as grey over the whole screen.
 #include "effects/unscheduled/Flares.h"
 
 #include "driver/Demo.h"
@@ -17,22 +14,23 @@ uint8_t* GlowBuffer = nullptr;
 
 namespace {
 
-constexpr int GlowWidth = 320;
-constexpr int GlowHeight = 200;
+constexpr int GlowWidth = ScreenWidth;
+constexpr int GlowHeight = ScreenHeight;
 constexpr int GlowSize = GlowWidth * GlowHeight;
 constexpr int SpriteSize = 64;
 
-// The angle speeds are single-precision constants widened to double.
-constexpr double K1200 = double(1.0f / 1200);
-constexpr double K1700 = double(1.0f / 1700);
-constexpr double K1500 = double(1.0f / 1500);
+// How fast the three angles swing, per millisecond: single-precision
+// constants (1/1200, 1/1700, 1/1500) widened to double.
+constexpr double TiltRate = double(1.0f / 1200); // about the x axis
+constexpr double TurnRate = double(1.0f / 1700); // about the y axis
+constexpr double RollRate = double(1.0f / 1500); // about the z axis
 
 // Adds one flare whose top-left corner is (column, row) to the glow buffer.
 // The caller has checked that the whole 64x64 block lies inside it.
 void StampFlare(const uint8_t* sprite, int spritePitch, int column, int row, int level) {
     for (int r = 0; r < SpriteSize; ++r) {
-        const uint8_t* src = sprite + r * spritePitch;
-        uint8_t* glow = GlowBuffer + (row + r) * GlowWidth + column;
+        const uint8_t* src = sprite + ptrdiff_t(r) * spritePitch;
+        uint8_t* glow = GlowBuffer + ptrdiff_t(row + r) * GlowWidth + column;
         for (int c = 0; c < SpriteSize; ++c) {
             int v = src[c];
             if (v == 0) continue; // no light: the buffer is neither read nor written
@@ -73,9 +71,9 @@ void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
     const int count = std::clamp(pointCount, 0, FlareCount);
 
     const double t = double(FrameTime);
-    const float ax = float(std::sin(t * K1200 + 40));
-    const float ay = float(std::cos(t * K1700) * 4);
-    const double az = 2 * std::sin(t * K1500);
+    const float ax = float(std::sin(t * TiltRate + 40));
+    const float ay = float(std::cos(t * TurnRate) * 4);
+    const double az = 2 * std::sin(t * RollRate);
     const double cosX = float(std::cos(double(ax))), sinX = float(std::sin(double(ax)));
     const double cosY = float(std::cos(double(ay))), sinY = float(std::sin(double(ay)));
     const double cosZ = float(std::cos(az)), sinZ = float(std::sin(az));
@@ -111,12 +109,10 @@ void DrawFlares(SDL_Surface* sprite, SDL_Surface* screen, int32_t pointCount) {
 
     bool shown = false;
     if (SDL_LockSurface(screen) == 0) {
-        uint8_t* rowBytes = static_cast<uint8_t*>(screen->pixels);
-        uint8_t* glow = GlowBuffer;
-        shown = rowBytes != nullptr;
-        for (int r = 0; shown && r < GlowHeight;
-             ++r, rowBytes += screen->pitch, glow += GlowWidth) {
-            uint32_t* dst = reinterpret_cast<uint32_t*>(rowBytes);
+        shown = screen->pixels != nullptr;
+        for (int r = 0; shown && r < GlowHeight; ++r) {
+            uint32_t* dst = PixelRow(screen, r);
+            uint8_t* glow = GlowBuffer + ptrdiff_t(r) * GlowWidth;
             for (int c = 0; c < GlowWidth; ++c) {
                 dst[c] = GreyRamp[glow[c]];
                 glow[c] = 0; // shown and cleared in the same pass

@@ -1,3 +1,9 @@
+// Flare particles: a fixed cloud of 500 points turned about three axes by
+// angles that swing with FrameTime; every point is stamped with a 64x64 flare
+// sprite whose brightness follows its depth, the flares summed with
+// saturation in an 8-bit glow buffer, and that buffer shown as grey over the
+// whole 320x200 screen. Start-up prepares the points, the grey ramp and the
+// glow buffer.
 #pragma once
 
 #include <SDL.h>
