@@ -1,10 +1,16 @@
 // Writes every file of the greeting's dat/ folder: the pictures, the music
-// module, the caption font and its licence. The same bytes on every run.
+// module, the caption font and its licence. The same bytes on every run. Or
+// reports on the song: the notes, chords and measured figures of the song as
+// composed here, or of a module file.
 //
 //   ekudemo-makedata OUTDIR
+//   ekudemo-makedata --song-report [MODULE]
 #include "Canvas.h"
 #include "Pictures.h"
 #include "Song.h"
+#include "songcheck/SongCheck.h"
+
+#include <CLI/CLI.hpp>
 
 #include "driver/Data.h"
 
@@ -63,11 +69,11 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
     return true;
 }
 
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
+bool ReadFile(const char* path, std::vector<uint8_t>& bytes,
+              const char* hint = " (package fonts-liberation2)") {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "ekudemo-makedata: cannot read %s (package fonts-liberation2)\n",
-                     path);
+        std::fprintf(stderr, "ekudemo-makedata: cannot read %s%s\n", path, hint);
         return false;
     }
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -104,14 +110,34 @@ bool FontLicence(std::vector<uint8_t>& text) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: ekudemo-makedata OUTDIR\n");
-        return 2;
+// The report on the song composed here, or on a module file. A file is
+// measured with this song's parts and chord chart when its channels match.
+int SongReportCommand(const std::string& file) {
+    std::vector<uint8_t> module;
+    std::string title = "the song as composed by the generator";
+    if (file.empty()) {
+        module = ComposeSong();
+    } else {
+        // Only a plain file: a pipe or a device could block or never end.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error)) {
+            std::fprintf(stderr, "ekudemo-makedata: %s is not a module file\n", file.c_str());
+            return 1;
+        }
+        if (!ReadFile(file.c_str(), module, "")) return 1;
+        title = file;
     }
-    const std::filesystem::path dir = argv[1];
+    try {
+        const SongAnalysis song = AnalyseSong(module, SongVoices(), SongBeats());
+        std::fputs(SongReport(song, title).c_str(), stdout);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ekudemo-makedata: %s: %s\n", title.c_str(), e.what());
+        return 1;
+    }
+    return 0;
+}
+
+int WriteData(const std::filesystem::path& dir) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
@@ -130,4 +156,36 @@ int main(int argc, char** argv) {
         !WriteFile(OutPath(dir, FontLicenceFile), licence))
         return 1;
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    constexpr const char* Usage =
+        "usage: ekudemo-makedata OUTDIR | ekudemo-makedata --song-report [MODULE]\n";
+    CLI::App app("Writes the greeting's data files into OUTDIR, or reports on its song.",
+                 "ekudemo-makedata");
+    std::string outdir, report;
+    app.add_option("OUTDIR", outdir, "folder to write dat/'s files into (made if missing)");
+    CLI::Option* reportOption =
+        app.add_option("--song-report", report,
+                       "print the song's notes, chords and measured figures: the song composed "
+                       "here, or the module file MODULE")
+            ->expected(0, 1)
+            ->type_name("[MODULE]");
+    app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION);
+    try {
+        app.parse(argc, argv);
+        if (reportOption->count() == 0 && outdir.empty()) throw CLI::RequiredError("OUTDIR");
+        if (reportOption->count() > 0 && !outdir.empty()) throw CLI::ExtrasError({outdir});
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "ekudemo-makedata: %s\n%s", e.what(), Usage);
+        return 2;
+    }
+    if (reportOption->count() > 0) return SongReportCommand(report);
+    return WriteData(outdir);
 }

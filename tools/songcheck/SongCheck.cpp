@@ -1,0 +1,726 @@
+#include "songcheck/SongCheck.h"
+
+#include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt_ext.hpp>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+constexpr double Pi = std::numbers::pi;
+
+// --- Rendering -------------------------------------------------------------
+
+constexpr size_t ChunkFrames = 64;                    // the position is read after each chunk
+constexpr size_t MaxFrames = size_t{SongRate} * 1800; // half an hour: a module that never ends
+
+// libopenmpt's messages go nowhere: our own say what failed.
+std::ostringstream& Quiet() {
+    static std::ostringstream sink;
+    sink.str({});
+    return sink;
+}
+
+std::unique_ptr<openmpt::module_ext> Load(std::span<const uint8_t> bytes, const char* atEnd) {
+    try {
+        auto m = std::make_unique<openmpt::module_ext>(
+            bytes.data(), bytes.size(), Quiet(),
+            std::map<std::string, std::string>{{"play.at_end", atEnd}});
+        return m;
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string("not a module libopenmpt can play: ") + e.what());
+    }
+}
+
+openmpt::ext::interactive& Interactive(openmpt::module_ext& m) {
+    auto* i =
+        static_cast<openmpt::ext::interactive*>(m.get_interface(openmpt::ext::interactive_id));
+    if (!i) throw std::runtime_error("libopenmpt offers no interactive interface");
+    return *i;
+}
+
+struct Render {
+    std::vector<float> left, right;
+    std::vector<size_t> orderBegin, orderEnd; // frames, per order; equal: not played
+    size_t lastRowBegin = 0;                  // the last row of order GreetingOrders - 1
+    size_t greetingEnd = 0;                   // where order GreetingOrders begins
+};
+
+// Renders the whole module with only the channels in `audible` (bit n:
+// channel n) sounding.
+Render RenderSong(std::span<const uint8_t> bytes, uint32_t audible) {
+    auto m = Load(bytes, "stop");
+    openmpt::ext::interactive& interactive = Interactive(*m);
+    for (int ch = 0; ch < m->get_num_channels(); ++ch)
+        interactive.set_channel_mute_status(ch, ch >= 32 || !(audible >> ch & 1));
+    Render r;
+    const size_t orders = static_cast<size_t>(m->get_num_orders());
+    r.orderBegin.assign(orders, 0);
+    r.orderEnd.assign(orders, 0);
+    std::vector<bool> seen(orders, false);
+    const int lastOrder = GreetingOrders - 1;
+    bool greetingOver = false, lastRowSeen = false;
+    std::array<float, ChunkFrames> l{}, rr{};
+    while (r.left.size() < MaxFrames) {
+        const size_t got = m->read(SongRate, ChunkFrames, l.data(), rr.data());
+        if (got == 0) break;
+        const size_t at = r.left.size();
+        r.left.insert(r.left.end(), l.begin(), l.begin() + static_cast<std::ptrdiff_t>(got));
+        r.right.insert(r.right.end(), rr.begin(), rr.begin() + static_cast<std::ptrdiff_t>(got));
+        const int order = m->get_current_order();
+        const int row = m->get_current_row();
+        if (order >= 0 && static_cast<size_t>(order) < orders) {
+            const size_t o = static_cast<size_t>(order);
+            if (!seen[o]) r.orderBegin[o] = at;
+            seen[o] = true;
+            r.orderEnd[o] = at + got;
+        }
+        if (order >= GreetingOrders && !greetingOver) {
+            greetingOver = true;
+            r.greetingEnd = at;
+        }
+        if (order == lastOrder && !lastRowSeen && lastOrder < m->get_num_orders()) {
+            const int pattern = m->get_order_pattern(lastOrder);
+            if (pattern >= 0 && pattern < m->get_num_patterns() &&
+                row >= m->get_pattern_num_rows(pattern) - 1) {
+                lastRowSeen = true;
+                r.lastRowBegin = at;
+            }
+        }
+    }
+    if (!greetingOver) r.greetingEnd = r.left.size();
+    if (!lastRowSeen) r.lastRowBegin = r.greetingEnd;
+    return r;
+}
+
+// --- Loudness --------------------------------------------------------------
+
+void Filter(const Biquad& f, std::vector<float>& x) {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (float& v : x) {
+        const double in = v;
+        const double out = f.b0 * in + f.b1 * x1 + f.b2 * x2 - f.a1 * y1 - f.a2 * y2;
+        x2 = x1;
+        x1 = in;
+        y2 = y1;
+        y1 = out;
+        v = static_cast<float>(out);
+    }
+}
+
+std::vector<float> KWeighted(std::span<const float> x) {
+    std::vector<float> k(x.begin(), x.end());
+    Filter(KWeightShelf(SongRate), k);
+    Filter(KWeightHighPass(SongRate), k);
+    return k;
+}
+
+double LoudnessOf(double meanSquare) {
+    return meanSquare > 0 ? -0.691 + 10 * std::log10(meanSquare) : -HUGE_VAL;
+}
+
+// Gated loudness of frames [begin, end) from the prefix sums of the
+// K-weighted power (left plus right).
+double GatedLoudness(const std::vector<double>& power, size_t begin, size_t end) {
+    constexpr size_t Block = SongRate * 4 / 10, Step = SongRate / 10;
+    std::vector<double> blocks;
+    if (end - begin < Block) {
+        if (end > begin) blocks.push_back((power[end] - power[begin]) / double(end - begin));
+    } else {
+        for (size_t a = begin; a + Block <= end; a += Step)
+            blocks.push_back((power[a + Block] - power[a]) / double(Block));
+    }
+    const double absolute = std::pow(10.0, (-70 + 0.691) / 10);
+    double sum = 0;
+    size_t n = 0;
+    for (double b : blocks)
+        if (b > absolute) sum += b, ++n;
+    if (n == 0) return -HUGE_VAL;
+    const double relative = sum / double(n) * std::pow(10.0, -10.0 / 10);
+    sum = 0;
+    n = 0;
+    for (double b : blocks)
+        if (b > absolute && b > relative) sum += b, ++n;
+    return LoudnessOf(sum / double(n));
+}
+
+// A render with its K-weighted power, ready to be measured over any stretch.
+struct Measured {
+    const Render& r;
+    std::vector<float> kl, kr;
+    std::vector<double> power; // prefix sums of kl^2 + kr^2
+    explicit Measured(const Render& render)
+        : r(render), kl(KWeighted(render.left)), kr(KWeighted(render.right)) {
+        power.resize(kl.size() + 1);
+        double s = 0;
+        for (size_t i = 0; i < kl.size(); ++i) {
+            s += double(kl[i]) * kl[i] + double(kr[i]) * kr[i];
+            power[i + 1] = s;
+        }
+    }
+    SoundFigures Figures(size_t begin, size_t end) const {
+        SoundFigures f;
+        end = std::min(end, r.left.size());
+        if (end <= begin) return f;
+        f.seconds = double(end - begin) / SongRate;
+        f.loudness = GatedLoudness(power, begin, end);
+        double sl = 0, sr = 0, pl = 0, pr = 0;
+        for (size_t i = begin; i < end; ++i) {
+            f.peak =
+                std::max({f.peak, double(std::fabs(r.left[i])), double(std::fabs(r.right[i]))});
+            sl += r.left[i];
+            sr += r.right[i];
+            pl += double(kl[i]) * kl[i];
+            pr += double(kr[i]) * kr[i];
+        }
+        const double n = double(end - begin);
+        f.dcLeft = sl / n;
+        f.dcRight = sr / n;
+        f.balance = pl > 0 && pr > 0 ? 10 * std::log10(pr / pl) : 0;
+        double cross = 0, vl = 0, vr = 0;
+        for (size_t i = begin; i < end; ++i) {
+            const double a = r.left[i] - f.dcLeft, b = r.right[i] - f.dcRight;
+            cross += a * b;
+            vl += a * a;
+            vr += b * b;
+        }
+        f.correlation = vl > 0 && vr > 0 ? cross / std::sqrt(vl * vr) : 0;
+        return f;
+    }
+    double Loudness(size_t begin, size_t end) const {
+        end = std::min(end, r.left.size());
+        return end > begin ? GatedLoudness(power, begin, end) : -HUGE_VAL;
+    }
+};
+
+// --- Reading the patterns --------------------------------------------------
+
+constexpr int NoteMin = 1, NoteMax = 120; // libopenmpt's note numbers; 13 is the tracker's C-0
+constexpr int TrackerC0 = 13;
+
+char Letter(const openmpt::module& m, int pattern, int row, int ch, int command) {
+    const std::string s = m.format_pattern_row_channel_command(pattern, row, ch, command);
+    return s.empty() ? '.' : s[0];
+}
+
+struct Sheet {
+    std::vector<SheetNote> notes;
+    std::vector<double> tickSeconds;           // per note: a tick's length where it starts
+    std::vector<std::vector<int64_t>> rowTick; // [order][row]
+    std::vector<int> rowsPerOrder;
+    std::vector<int> speedAt; // per note
+};
+
+Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
+    Sheet s;
+    const int channels = m.get_num_channels();
+    struct State {
+        int playing = -1; // index of the sounding note
+        int sample = 0;
+        uint8_t arpeggio = 0;
+    };
+    std::vector<State> state(static_cast<size_t>(channels));
+    int64_t tick = 0;
+    auto end = [&](State& st, int64_t at) {
+        if (st.playing >= 0) {
+            SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
+            n.end = std::max(n.start, std::min(n.end, at));
+        }
+        st.playing = -1;
+    };
+    for (int order = 0; order < m.get_num_orders(); ++order) {
+        const int pattern = m.get_order_pattern(order);
+        const bool valid = pattern >= 0 && pattern < m.get_num_patterns();
+        const int rows = valid ? m.get_pattern_num_rows(pattern) : 0;
+        s.rowsPerOrder.push_back(rows);
+        s.rowTick.emplace_back();
+        for (int row = 0; row < rows; ++row) {
+            for (int ch = 0; ch < channels; ++ch) {
+                const char fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
+                const int info = m.get_pattern_row_channel_command(
+                    pattern, row, ch, openmpt::module::command_parameter);
+                if (fx == 'A' && info > 0) speed = info;
+                if (fx == 'T' && info >= 0x20) tempo = info;
+            }
+            s.rowTick.back().push_back(tick);
+            for (int ch = 0; ch < channels; ++ch) {
+                State& st = state[static_cast<size_t>(ch)];
+                auto get = [&](int command) {
+                    return int(m.get_pattern_row_channel_command(pattern, row, ch, command));
+                };
+                const int note = get(openmpt::module::command_note);
+                const int instrument = get(openmpt::module::command_instrument);
+                const char volumeFx =
+                    Letter(m, pattern, row, ch, openmpt::module::command_volumeffect);
+                const int volume = get(openmpt::module::command_volume);
+                const char fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
+                const int info = get(openmpt::module::command_parameter);
+                int delay = 0;
+                if (fx == 'S' && info >> 4 == 0xD) delay = info & 15;
+                if (delay >= speed) continue; // a note delayed past its row never plays
+                const int64_t at = tick + delay;
+                if (instrument > 0) st.sample = instrument - 1;
+                if (note >= NoteMin && note <= NoteMax) {
+                    end(st, at);
+                    if (!(volumeFx == 'v' && volume == 0)) {
+                        SheetNote n;
+                        n.channel = ch;
+                        n.order = order;
+                        n.row = row;
+                        n.tick = delay;
+                        n.start = at;
+                        n.end = INT64_MAX;
+                        n.note = note - TrackerC0;
+                        n.sample = st.sample;
+                        n.volume = volumeFx == 'v' ? volume : 64;
+                        st.playing = static_cast<int>(s.notes.size());
+                        s.notes.push_back(n);
+                        s.tickSeconds.push_back(2.5 / tempo);
+                        s.speedAt.push_back(speed);
+                    }
+                } else if (note > NoteMax) {
+                    end(st, at); // note off, cut or fade
+                } else if (volumeFx == 'v' && volume == 0) {
+                    end(st, at);
+                }
+                if (fx == 'J' && st.playing >= 0) {
+                    if (info) st.arpeggio = static_cast<uint8_t>(info);
+                    if (st.arpeggio) {
+                        SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
+                        n.arpeggio |= static_cast<uint16_t>(1u << (st.arpeggio >> 4) |
+                                                            1u << (st.arpeggio & 15));
+                        n.arpeggio &= static_cast<uint16_t>(~1u);
+                    }
+                }
+                if (fx == 'S' && info >> 4 == 0xC && (info & 15) < speed)
+                    end(st, tick + (info & 15));
+            }
+            tick += speed;
+        }
+    }
+    for (State& st : state)
+        end(st, tick);
+    return s;
+}
+
+// --- Single notes ----------------------------------------------------------
+
+// Plays `sample` at tracker note `note` alone (every channel of the song
+// muted) and returns `seconds` of its sound (left side; it is centred).
+std::vector<float> PlayAlone(std::span<const uint8_t> bytes, int sample, int note, double seconds,
+                             bool raw) {
+    auto m = Load(bytes, "continue");
+    m->set_repeat_count(-1);
+    if (raw) {
+        // The sample's own values: no interpolation and no volume ramp.
+        m->set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, 1);
+        m->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, 0);
+    }
+    openmpt::ext::interactive& interactive = Interactive(*m);
+    for (int ch = 0; ch < m->get_num_channels(); ++ch)
+        interactive.set_channel_mute_status(ch, true);
+    interactive.play_note(sample, note + 12, 1.0, 0.0);
+    const size_t frames = static_cast<size_t>(seconds * SongRate);
+    std::vector<float> left(frames), right(frames);
+    size_t done = 0;
+    while (done < frames) {
+        const size_t got =
+            m->read(SongRate, frames - done, left.data() + done, right.data() + done);
+        if (got == 0) break;
+        done += got;
+    }
+    left.resize(done);
+    return left;
+}
+
+ToneFigures MeasureTone(std::span<const uint8_t> bytes, int sample, int note, bool tonal) {
+    ToneFigures t;
+    t.sample = sample;
+    t.note = note;
+    if (note + 12 < 0 || note + 12 > 119) return t;
+    constexpr double Seconds = 1.3, Settle = 0.1;
+    const std::vector<float> x = PlayAlone(bytes, sample, note, Seconds, false);
+    float peak = 0;
+    for (float v : x)
+        peak = std::max(peak, std::fabs(v));
+    if (peak <= 0) {
+        t.ringSeconds = 0;
+        return t;
+    }
+    size_t last = 0;
+    for (size_t i = 0; i < x.size(); ++i)
+        if (std::fabs(x[i]) > peak * 0.00316f) last = i; // -50 dB
+    if (last + SongRate / 20 < x.size()) t.ringSeconds = double(last + 1) / SongRate;
+    if (tonal && x.size() > size_t(Settle * SongRate)) {
+        t.frequency = MeasureFrequency(std::span(x).subspan(size_t(Settle * SongRate)), SongRate);
+        if (t.frequency > 0) {
+            const double exact = 69 + 12 * std::log2(t.frequency / 440);
+            t.pitch = static_cast<int>(std::lround(exact));
+            t.cents = (exact - t.pitch) * 100;
+        }
+    }
+    // The onset: the largest step of the first four values from silence.
+    const std::vector<float> raw = PlayAlone(bytes, sample, note, 0.05, true);
+    size_t first = 0;
+    while (first < raw.size() && std::fabs(raw[first]) < 1e-7f)
+        ++first;
+    float rawPeak = 0, jump = 0;
+    for (size_t i = first; i < raw.size(); ++i) {
+        rawPeak = std::max(rawPeak, std::fabs(raw[i]));
+        if (i < first + 4)
+            jump = std::max(jump, std::fabs(raw[i] - (i > first ? raw[i - 1] : 0.0f)));
+    }
+    t.onsetJump = rawPeak > 0 ? jump / rawPeak : 0;
+    return t;
+}
+
+bool Tonal(SongRole role) {
+    return role == SongRole::Melody || role == SongRole::Harmony || role == SongRole::Bass;
+}
+
+constexpr std::array<SongRole, 7> Roles = {SongRole::Melody, SongRole::Harmony, SongRole::Bass,
+                                           SongRole::Kick,   SongRole::Snare,   SongRole::Hats,
+                                           SongRole::Cymbal};
+
+const char* IntervalName(int semitones) {
+    switch (semitones % 12) {
+    case 1:
+        return semitones > 12 ? "minor ninth" : "minor second";
+    case 11:
+        return "major seventh";
+    default:
+        return "tritone";
+    }
+}
+
+} // namespace
+
+// --- Measures --------------------------------------------------------------
+
+double Decibels(double level) {
+    return level > 0 ? 20 * std::log10(level) : -HUGE_VAL;
+}
+
+// The high shelf of the K-weighting (about +4 dB above 1.7 kHz) and its
+// 38 Hz high-pass, designed for any rate by the bilinear transform.
+Biquad KWeightShelf(double rate) {
+    const double f0 = 1681.974450955533, gain = 3.999843853973347, q = 0.7071752369554196;
+    const double k = std::tan(Pi * f0 / rate);
+    const double vh = std::pow(10.0, gain / 20), vb = std::pow(vh, 0.4996667741545416);
+    const double a0 = 1 + k / q + k * k;
+    return {(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
+            2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+}
+
+Biquad KWeightHighPass(double rate) {
+    const double f0 = 38.13547087602444, q = 0.5003270373238773;
+    const double k = std::tan(Pi * f0 / rate);
+    const double a0 = 1 + k / q + k * k;
+    return {1, -2, 1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+}
+
+double IntegratedLoudness(std::span<const float> left, std::span<const float> right) {
+    const std::vector<float> kl = KWeighted(left), kr = KWeighted(right);
+    const size_t n = std::min(kl.size(), kr.size());
+    std::vector<double> power(n + 1, 0);
+    for (size_t i = 0; i < n; ++i)
+        power[i + 1] = power[i] + double(kl[i]) * kl[i] + double(kr[i]) * kr[i];
+    return GatedLoudness(power, 0, n);
+}
+
+// Between samples by a windowed sinc over 12 neighbours, at the quarters.
+double TruePeak(std::span<const float> x) {
+    constexpr int Taps = 6;
+    std::array<std::array<double, 2 * Taps>, 3> kernel{};
+    for (int p = 1; p <= 3; ++p) {
+        double sum = 0;
+        for (int j = -Taps + 1; j <= Taps; ++j) {
+            const double t = j - p / 4.0; // distance of x[n + j] from n + p/4
+            const double window = 0.5 + 0.5 * std::cos(Pi * t / (Taps + 0.5));
+            const double v = std::sin(Pi * t) / (Pi * t) * window;
+            kernel[size_t(p - 1)][size_t(j + Taps - 1)] = v;
+            sum += v;
+        }
+        for (double& v : kernel[size_t(p - 1)])
+            v /= sum;
+    }
+    double peak = 0;
+    const ptrdiff_t n = static_cast<ptrdiff_t>(x.size());
+    for (ptrdiff_t i = 0; i < n; ++i) {
+        peak = std::max(peak, double(std::fabs(x[size_t(i)])));
+        for (const auto& k : kernel) {
+            double v = 0;
+            for (int j = -Taps + 1; j <= Taps; ++j) {
+                const ptrdiff_t at = i + j;
+                if (at >= 0 && at < n) v += k[size_t(j + Taps - 1)] * x[size_t(at)];
+            }
+            peak = std::max(peak, std::fabs(v));
+        }
+    }
+    return peak;
+}
+
+// A coarse period from the cumulative-mean-normalised difference of the
+// first 2048 values (the first clear dip), then refined by matching the
+// start against itself 2, 4, 8 ... periods later, which divides the error of
+// one lag by the number of periods.
+double MeasureFrequency(std::span<const float> x, double rate) {
+    constexpr size_t Window = 2048, Match = 4096;
+    const size_t maxLag = static_cast<size_t>(rate / 25), minLag = static_cast<size_t>(rate / 5000);
+    if (x.size() < Window + maxLag + 2) return 0;
+    double energy = 0;
+    for (size_t j = 0; j < Window; ++j)
+        energy += double(x[j]) * x[j];
+    if (energy < 1e-9) return 0;
+    std::vector<double> cmnd(maxLag + 2, 1);
+    double running = 0;
+    for (size_t tau = 1; tau <= maxLag + 1; ++tau) {
+        double d = 0;
+        for (size_t j = 0; j < Window; ++j) {
+            const double e = double(x[j]) - x[j + tau];
+            d += e * e;
+        }
+        running += d;
+        cmnd[tau] = running > 0 ? d * double(tau) / running : 1;
+    }
+    size_t tau = 0;
+    for (size_t t = minLag; t <= maxLag; ++t)
+        if (cmnd[t] < 0.1) {
+            tau = t;
+            while (tau < maxLag && cmnd[tau + 1] < cmnd[tau])
+                ++tau;
+            break;
+        }
+    if (tau == 0) {
+        tau = minLag;
+        for (size_t t = minLag; t <= maxLag; ++t)
+            if (cmnd[t] < cmnd[tau]) tau = t;
+        if (cmnd[tau] > 0.4) return 0;
+    }
+    auto vertex = [](double a, double b, double c) {
+        const double d = a - 2 * b + c;
+        return d != 0 ? 0.5 * (a - c) / d : 0.0;
+    };
+    double period = double(tau) + vertex(cmnd[tau - 1], cmnd[tau], cmnd[tau + 1]);
+    // The match of x[0 .. Match) with x[lag .. lag + Match), normalised.
+    double e0 = 0;
+    for (size_t j = 0; j < Match && j < x.size(); ++j)
+        e0 += double(x[j]) * x[j];
+    auto match = [&](size_t lag) {
+        double c = 0, e = 0;
+        for (size_t j = 0; j < Match; ++j) {
+            c += double(x[j]) * x[j + lag];
+            e += double(x[j + lag]) * x[j + lag];
+        }
+        return e > e0 * 1e-4 ? c / std::sqrt(e0 * e) : -2.0;
+    };
+    for (double periods = 2;; periods *= 2) {
+        const double guess = periods * period;
+        const size_t lo = static_cast<size_t>(std::floor(guess)) - 3;
+        const size_t hi = static_cast<size_t>(std::ceil(guess)) + 3;
+        if (hi + 1 + Match > x.size()) break;
+        size_t best = lo;
+        std::vector<double> c(hi - lo + 3);
+        for (size_t lag = lo - 1; lag <= hi + 1; ++lag)
+            c[lag - lo + 1] = match(lag);
+        for (size_t lag = lo; lag <= hi; ++lag)
+            if (c[lag - lo + 1] > c[best - lo + 1]) best = lag;
+        if (c[best - lo + 1] < 0.5) break; // the tone has changed or died away
+        const double refined =
+            double(best) + vertex(c[best - lo], c[best - lo + 1], c[best - lo + 2]);
+        period = refined / periods;
+    }
+    return rate / period;
+}
+
+std::string PitchName(int pitch) {
+    static constexpr const char* Names[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                            "F#", "G",  "G#", "A",  "A#", "B"};
+    if (pitch < 0) return "?";
+    return std::string(Names[pitch % 12]) + std::to_string(pitch / 12 - 1);
+}
+
+std::string TrackerNoteName(int note) {
+    static constexpr const char* Names[] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                            "F#", "G-", "G#", "A-", "A#", "B-"};
+    if (note < 0) return "???";
+    return std::string(Names[note % 12]) + std::to_string(note / 12);
+}
+
+const char* RoleName(SongRole role) {
+    switch (role) {
+    case SongRole::Melody:
+        return "melody";
+    case SongRole::Harmony:
+        return "harmony";
+    case SongRole::Bass:
+        return "bass";
+    case SongRole::Kick:
+        return "kick";
+    case SongRole::Snare:
+        return "snare";
+    case SongRole::Hats:
+        return "hats";
+    case SongRole::Cymbal:
+        return "cymbal";
+    }
+    return "?";
+}
+
+SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                         const std::vector<SongBeat>& beats) {
+    SongAnalysis a;
+    auto module = Load(bytes, "stop");
+    a.channels = module->get_num_channels();
+    a.speed = module->get_current_speed();
+    a.tempo = module->get_current_tempo();
+    const bool rolesKnown = voices.size() == static_cast<size_t>(a.channels);
+    const int channels = std::min(a.channels, 32);
+
+    // The whole mix and each voice alone.
+    const uint32_t everything = channels >= 32 ? ~0u : (1u << channels) - 1;
+    {
+        const Render r = RenderSong(bytes, everything);
+        const Measured m(r);
+        for (size_t o = 0; o < r.orderBegin.size(); ++o)
+            a.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
+        a.greeting = m.Figures(0, r.greetingEnd);
+        a.truePeak = std::max(TruePeak(std::span(r.left).first(r.greetingEnd)),
+                              TruePeak(std::span(r.right).first(r.greetingEnd)));
+        a.lastRowPeak = m.Figures(r.lastRowBegin, r.greetingEnd).peak;
+        auto span = [&](size_t first, size_t last) {
+            if (last >= r.orderBegin.size()) return -HUGE_VAL;
+            return m.Loudness(r.orderBegin[first], r.orderEnd[last]);
+        };
+        a.verseOne = span(6, 7);
+        a.verseTwo = span(8, 9);
+    }
+    auto measureAlone = [&](uint32_t audible, VoiceFigures& v) {
+        const Render r = RenderSong(bytes, audible);
+        const Measured m(r);
+        for (size_t o = 0; o < r.orderBegin.size(); ++o)
+            v.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
+        v.greeting = m.Figures(0, r.greetingEnd);
+    };
+    for (int ch = 0; ch < channels; ++ch) {
+        VoiceFigures v;
+        if (rolesKnown) {
+            v.name = voices[size_t(ch)].name;
+            v.role = voices[size_t(ch)].role;
+            v.roleKnown = true;
+        } else {
+            v.name = "channel " + std::to_string(ch + 1);
+        }
+        measureAlone(1u << ch, v);
+        a.voices.push_back(std::move(v));
+    }
+    if (rolesKnown)
+        for (SongRole role : Roles) {
+            uint32_t audible = 0;
+            int count = 0, only = 0;
+            for (int ch = 0; ch < channels; ++ch)
+                if (voices[size_t(ch)].role == role) audible |= 1u << ch, ++count, only = ch;
+            if (count == 0) continue;
+            VoiceFigures v;
+            v.name = RoleName(role);
+            v.role = role;
+            v.roleKnown = true;
+            if (count == 1) {
+                v.orders = a.voices[size_t(only)].orders;
+                v.greeting = a.voices[size_t(only)].greeting;
+            } else {
+                measureAlone(audible, v);
+            }
+            a.roles.push_back(std::move(v));
+        }
+
+    // The notes, and each tonal note played alone.
+    Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
+    a.rowsPerOrder = sheet.rowsPerOrder;
+    auto tonalChannel = [&](int ch) { return rolesKnown && Tonal(voices[size_t(ch)].role); };
+    std::map<std::pair<int, int>, ToneFigures> tones, drums;
+    for (const SheetNote& n : sheet.notes) {
+        if (tonalChannel(n.channel)) {
+            for (int up = 0; up < 16; ++up)
+                if ((up == 0 || n.arpeggio >> up & 1) && !tones.count({n.sample, n.note + up}))
+                    tones[{n.sample, n.note + up}] =
+                        MeasureTone(bytes, n.sample, n.note + up, true);
+        } else if (!drums.count({n.sample, n.note})) {
+            drums[{n.sample, n.note}] = MeasureTone(bytes, n.sample, n.note, false);
+        }
+    }
+    for (auto& [key, t] : tones)
+        a.tones.push_back(t);
+    for (auto& [key, t] : drums)
+        a.drums.push_back(t);
+
+    // A note sounds until the next note, an off, a cut, a volume of 0, or its
+    // sample dies away.
+    a.notesPerOrder.assign(sheet.rowsPerOrder.size(), 0);
+    for (size_t i = 0; i < sheet.notes.size(); ++i) {
+        SheetNote& n = sheet.notes[i];
+        const auto& table = tonalChannel(n.channel) ? tones : drums;
+        const auto t = table.find({n.sample, n.note});
+        if (t != table.end() && t->second.ringSeconds < HUGE_VAL)
+            n.end = std::min(n.end, n.start + static_cast<int64_t>(std::ceil(
+                                                  t->second.ringSeconds / sheet.tickSeconds[i])));
+        n.rows = double(n.end - n.start) / sheet.speedAt[i];
+        ++a.notesPerOrder[size_t(n.order)];
+    }
+    a.notes = sheet.notes;
+
+    // The chord chart against the sounding notes.
+    a.chartKnown = rolesKnown && !beats.empty();
+    if (!a.chartKnown) return a;
+    for (const SongBeat& b : beats)
+        if (b.order >= 0 && size_t(b.order) < sheet.rowTick.size() && b.row >= 0 &&
+            size_t(b.row) < sheet.rowTick[size_t(b.order)].size())
+            a.beats.push_back(b);
+    auto pitchOf = [&](const SheetNote& n, int up) {
+        const auto t = tones.find({n.sample, n.note + up});
+        return t != tones.end() && t->second.pitch >= 0 ? t->second.pitch : n.note + up + 12;
+    };
+    uint16_t previous = 0;
+    for (size_t i = 0; i < a.beats.size(); ++i) {
+        const SongBeat& b = a.beats[i];
+        const int64_t at = sheet.rowTick[size_t(b.order)][size_t(b.row)] + b.tick;
+        struct Sounding {
+            int channel, pitch;
+        };
+        std::vector<Sounding> sounding;
+        for (const SheetNote& n : a.notes)
+            if (n.start <= at && at < n.end && n.volume > 0 && tonalChannel(n.channel))
+                for (int up = 0; up < 16; ++up)
+                    if (up == 0 || n.arpeggio >> up & 1)
+                        sounding.push_back({n.channel, pitchOf(n, up)});
+        auto in = [&](int pitch) { return b.tones >> (pitch % 12) & 1; };
+        auto who = [&](const Sounding& s) {
+            return PitchName(s.pitch) + " (" + voices[size_t(s.channel)].name + ")";
+        };
+        const bool change = i == 0 || b.tones != previous;
+        previous = b.tones;
+        if (b.downbeat || change)
+            for (const Sounding& s : sounding)
+                if (!in(s.pitch))
+                    a.clashes.push_back({b.order, b.row, b.tick, who(s) + " is not in " + b.chord});
+        for (size_t x = 0; x < sounding.size(); ++x)
+            for (size_t y = x + 1; y < sounding.size(); ++y) {
+                const Sounding &p = sounding[x], &q = sounding[y];
+                if (p.channel == q.channel) continue;
+                const int interval = std::abs(p.pitch - q.pitch);
+                const int kind = interval % 12;
+                if (kind != 1 && kind != 11 && kind != 6) continue;
+                if (in(p.pitch) && in(q.pitch)) continue; // inside the declared chord
+                const std::string what = who(p) + " against " + who(q) + ": " +
+                                         IntervalName(interval) + " over " + b.chord;
+                a.clashes.push_back({b.order, b.row, b.tick, what});
+            }
+    }
+    return a;
+}

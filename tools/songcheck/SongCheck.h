@@ -1,0 +1,127 @@
+// Seeing the music without hearing it: a module is rendered through
+// libopenmpt as the greeting plays it (44.1 kHz stereo, float), whole and one
+// channel at a time, and measured: loudness per ITU-R BS.1770-4, peaks, DC,
+// stereo balance per order; the pitch and onset of every tonal note the song
+// uses, each played alone; and its notes against the chord chart the song
+// declares. The song report and the song's tests read the same figures.
+#pragma once
+
+#include "makedata/Song.h"
+
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+constexpr int SongRate = 44100;
+constexpr int GreetingOrders = 11; // the greeting ends when order 11 begins
+
+// K-weighted loudness of a stereo signal (BS.1770-4): 400 ms blocks with 75 %
+// overlap, gated at -70 LUFS and 10 LU under the ungated level. Shorter input
+// is one block. -HUGE_VAL when everything is gated away.
+double IntegratedLoudness(std::span<const float> left, std::span<const float> right);
+// The two K-weighting stages at `rate`: {b0, b1, b2, a1, a2} each (a0 = 1).
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+};
+Biquad KWeightShelf(double rate);
+Biquad KWeightHighPass(double rate);
+// The largest absolute value between samples, with 4x oversampling.
+double TruePeak(std::span<const float> samples);
+// The fundamental frequency of a steady tone, in Hz; 0 when none is found.
+double MeasureFrequency(std::span<const float> samples, double rate);
+
+// Decibels of a linear level; -HUGE_VAL for 0.
+double Decibels(double level);
+
+// Figures of a stretch of sound.
+struct SoundFigures {
+    double seconds = 0;
+    double loudness = -HUGE_VAL; // LUFS, gated
+    double peak = 0;             // the largest sample, linear
+    double dcLeft = 0, dcRight = 0;
+    double balance = 0;     // dB, K-weighted power right over left (+: louder right)
+    double correlation = 0; // of left and right, -1 .. 1
+};
+
+// A note as written in the patterns, with where it starts and ends.
+struct SheetNote {
+    int channel = 0;
+    int order = 0, row = 0, tick = 0; // where it starts; tick > 0: a note delay
+    int64_t start = 0, end = 0;       // song ticks from the first row
+    int note = 0;                     // semitones from the tracker's C-0 ("C-4" is 48)
+    int sample = 0;                   // 0-based
+    int volume = 64;                  // from the volume column, else 64
+    uint16_t arpeggio = 0;            // bit n: also sounds n semitones up (J)
+    double rows = 0;                  // its length in rows
+};
+
+// A tonal sample played alone at one note.
+struct ToneFigures {
+    int sample = 0, note = 0;
+    double frequency = 0; // Hz; 0: no steady pitch
+    int pitch = -1;       // nearest equal-tempered note (MIDI: 60 is middle C, 69 A4 = 440 Hz)
+    double cents = 0;     // from that note
+    double ringSeconds = HUGE_VAL; // how long it sounds (HUGE_VAL: holds until released)
+    double onsetJump = 0;          // the first step from silence, over the note's peak
+};
+
+struct Clash {
+    int order = 0, row = 0, tick = 0;
+    std::string what;
+};
+
+struct VoiceFigures {
+    std::string name;
+    bool roleKnown = false;
+    SongRole role = SongRole::Melody;
+    std::vector<SoundFigures> orders; // the channel (or role) alone, per order
+    SoundFigures greeting;            // orders 0-10
+};
+
+struct SongAnalysis {
+    int channels = 0;
+    int speed = 6, tempo = 125; // at the start
+    std::vector<int> rowsPerOrder;
+    std::vector<SoundFigures> orders; // the whole mix, per order
+    SoundFigures greeting;            // orders 0-10, what the greeting plays
+    double truePeak = 0;              // over orders 0-10, linear
+    double lastRowPeak = 0;           // the last row of order 10, linear
+    double verseOne = -HUGE_VAL;      // loudness of orders 6-7, LUFS
+    double verseTwo = -HUGE_VAL;      // of orders 8-9
+    std::vector<VoiceFigures> voices; // one per channel
+    std::vector<VoiceFigures> roles;  // Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal when used
+    std::vector<SheetNote> notes;
+    std::vector<int> notesPerOrder; // note starts
+    std::vector<ToneFigures> tones; // every (sample, note) the tonal voices play
+    std::vector<ToneFigures> drums; // the drums' (sample, note), for their onsets
+    std::vector<SongBeat> beats;    // the chord chart, where it fits the module
+    std::vector<Clash> clashes;
+    bool chartKnown = false;
+};
+
+// Measures a module. `voices` names the channels and their roles and `beats`
+// is the chord chart; both may be empty (a module of unknown parts: no
+// harmony check, channels are named by number). Throws std::runtime_error
+// with a message when the bytes are not a module libopenmpt plays.
+SongAnalysis AnalyseSong(std::span<const uint8_t> module, const std::vector<SongVoice>& voices,
+                         const std::vector<SongBeat>& beats);
+
+// The targets the music is held to, each with the figure it was judged by.
+struct SongTarget {
+    const char* name;
+    bool met;
+    std::string figure;
+};
+std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song);
+
+// The note name of a MIDI pitch ("C4", "F#5") and of a tracker note ("C-4").
+std::string PitchName(int pitch);
+std::string TrackerNoteName(int note);
+const char* RoleName(SongRole role);
+
+// The report: per order each channel's notes, the chords, the measured
+// figures and clashes; then the whole song and the targets. Lines fit in
+// 100 columns.
+std::string SongReport(const SongAnalysis& song, const std::string& title);
