@@ -215,6 +215,13 @@ struct Sheet {
     std::vector<std::vector<int64_t>> rowTick; // [order][row]
     std::vector<int> rowsPerOrder;
     std::vector<int> speedAt; // per note
+    // Where an arpeggio plays: the note, the row's ticks and the notes above.
+    struct Arpeggio {
+        size_t note;
+        int64_t from, to;
+        uint16_t ups;
+    };
+    std::vector<Arpeggio> arpeggios;
 };
 
 Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
@@ -293,9 +300,11 @@ Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
                     if (info) st.arpeggio = static_cast<uint8_t>(info);
                     if (st.arpeggio) {
                         SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
-                        n.arpeggio |= static_cast<uint16_t>(1u << (st.arpeggio >> 4) |
-                                                            1u << (st.arpeggio & 15));
-                        n.arpeggio &= static_cast<uint16_t>(~1u);
+                        const uint16_t ups = static_cast<uint16_t>(
+                            (1u << (st.arpeggio >> 4) | 1u << (st.arpeggio & 15)) & ~1u);
+                        n.arpeggio |= ups;
+                        s.arpeggios.push_back(
+                            {static_cast<size_t>(st.playing), tick, tick + speed, ups});
                     }
                 }
                 if (fx == 'S' && info >> 4 == 0xC && (info & 15) < speed)
@@ -694,11 +703,16 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
             int channel, pitch;
         };
         std::vector<Sounding> sounding;
-        for (const SheetNote& n : a.notes)
-            if (n.start <= at && at < n.end && n.volume > 0 && tonalChannel(n.channel))
-                for (int up = 0; up < 16; ++up)
-                    if (up == 0 || n.arpeggio >> up & 1)
-                        sounding.push_back({n.channel, pitchOf(n, up)});
+        for (size_t k = 0; k < a.notes.size(); ++k) {
+            const SheetNote& n = a.notes[k];
+            if (n.start > at || at >= n.end || n.volume == 0 || !tonalChannel(n.channel)) continue;
+            sounding.push_back({n.channel, pitchOf(n, 0)});
+            // The notes above sound only on the rows that arpeggiate.
+            for (const Sheet::Arpeggio& j : sheet.arpeggios)
+                if (j.note == k && j.from <= at && at < j.to)
+                    for (int up = 1; up < 16; ++up)
+                        if (j.ups >> up & 1) sounding.push_back({n.channel, pitchOf(n, up)});
+        }
         auto in = [&](int pitch) { return b.tones >> (pitch % 12) & 1; };
         auto who = [&](const Sounding& s) {
             return PitchName(s.pitch) + " (" + voices[size_t(s.channel)].name + ")";

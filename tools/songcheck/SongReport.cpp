@@ -96,10 +96,10 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             }
         }
         met = met && std::fabs(worst) <= MaxCents;
-        t.push_back({"every tonal note within 3 cents of equal temperament", met,
+        t.push_back({"tune", "every tonal note within 3 cents of equal temperament", met,
                      Format("worst %+.1f cents: %s", worst, where.c_str())});
     }
-    t.push_back({"the notes of every beat fit its chord, no clashes",
+    t.push_back({"harmony", "the notes of every beat fit its chord, no clashes",
                  song.chartKnown && song.clashes.empty(),
                  song.chartKnown
                      ? Format("%zu clashes on %zu beats", song.clashes.size(), song.beats.size())
@@ -123,7 +123,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             }
         }
         met = met && least >= MelodyLead;
-        t.push_back({"melody the loudest tonal voice by 3 dB in orders 6-10", met,
+        t.push_back({"melody", "melody the loudest tonal voice by 3 dB in orders 6-10", met,
                      Format("least lead %+.1f dB (%s)", least, where.c_str())});
     }
     {
@@ -138,7 +138,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             figure += Format(", %s %s", RoleName(role),
                              drum ? Format("%.1f dB under", under).c_str() : "missing");
         }
-        t.push_back({"kick, snare and hats at most 12 dB under the bass", met, figure});
+        t.push_back({"drums", "kick, snare and hats at most 12 dB under the bass", met, figure});
     }
     {
         double worst = 0;
@@ -146,7 +146,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
         for (size_t o = 0; o < song.orders.size(); ++o)
             for (double dc : {song.orders[o].dcLeft, song.orders[o].dcRight})
                 if (std::fabs(dc) > std::fabs(worst)) worst = dc, where = int(o);
-        t.push_back({"DC of every order under 0.002", std::fabs(worst) < MaxDc,
+        t.push_back({"dc", "DC of every order under 0.002", std::fabs(worst) < MaxDc,
                      Format("worst %+.4f in order %d", worst, where)});
     }
     {
@@ -156,12 +156,13 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             if (where == "no tonal notes" || tone.onsetJump > worst)
                 worst = tone.onsetJump, where = ToneName(tone);
         t.push_back(
-            {"tonal notes start without a click", !song.tones.empty() && worst <= MaxOnsetJump,
+            {"onsets", "tonal notes start without a click",
+             !song.tones.empty() && worst <= MaxOnsetJump,
              Format("largest first step %.2f of the note's peak: %s", worst, where.c_str())});
     }
     {
         const double lift = song.verseTwo - song.verseOne;
-        t.push_back({"second verse (orders 8-9) 1.5 LU louder than the first (6-7)",
+        t.push_back({"verse", "second verse (orders 8-9) 1.5 LU louder than the first (6-7)",
                      lift >= VerseLift,
                      Format("%+.1f LU (%s against %s LUFS)", lift, Lufs(song.verseTwo).c_str(),
                             Lufs(song.verseOne).c_str())});
@@ -175,7 +176,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             fewest = std::min(fewest, song.notesPerOrder[size_t(o)]);
         }
         met = met && closest > 0 && song.notesPerOrder[0] < fewest;
-        t.push_back({"order 0 quieter and sparser than every order 1-10", met,
+        t.push_back({"opening", "order 0 quieter and sparser than every order 1-10", met,
                      Format("%.1f LU under the next quietest; %d notes against at least %d",
                             closest, song.notesPerOrder[0], fewest)});
     }
@@ -185,7 +186,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
         for (const SheetNote& n : song.notes)
             if (n.order == lastOrder && n.row >= rows - QuietEndRows) lateStart = n.row;
         const double endPeak = Decibels(song.lastRowPeak);
-        t.push_back({"the last chord fades out inside order 10",
+        t.push_back({"ending", "the last chord fades out inside order 10",
                      lastOrder == GreetingOrders - 1 && lateStart < 0 && endPeak <= EndPeak,
                      Format("last row peak %s dBFS; %s", Dbfs(song.lastRowPeak).c_str(),
                             lateStart < 0 ? "no note starts in the last 8 rows"
@@ -193,12 +194,12 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
     }
     {
         const double s = OrderSeconds(song, 0, lastOrder);
-        t.push_back(
-            {"orders 0-10 last 75-100 s", s >= MinSeconds && s <= MaxSeconds, Format("%.1f s", s)});
+        t.push_back({"length", "orders 0-10 last 75-100 s", s >= MinSeconds && s <= MaxSeconds,
+                     Format("%.1f s", s)});
     }
-    t.push_back({"true peak at most -1 dBTP", Decibels(song.truePeak) <= MaxTruePeak,
+    t.push_back({"truepeak", "true peak at most -1 dBTP", Decibels(song.truePeak) <= MaxTruePeak,
                  Format("%s dBTP", Dbfs(song.truePeak).c_str())});
-    t.push_back({"integrated loudness -16 to -12 LUFS",
+    t.push_back({"loudness", "integrated loudness -16 to -12 LUFS",
                  song.greeting.loudness >= MinLoudness && song.greeting.loudness <= MaxLoudness,
                  Format("%s LUFS", Lufs(song.greeting.loudness).c_str())});
     {
@@ -211,7 +212,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             left = std::min(left, v.greeting.balance);
             right = std::max(right, v.greeting.balance);
         }
-        t.push_back({"voices left and right, no order lopsided by 3 dB",
+        t.push_back({"stereo", "voices left and right, no order lopsided by 3 dB",
                      std::fabs(worst) <= MaxBalance && left <= -VoiceSide && right >= VoiceSide,
                      Format("worst order %d at %+.1f dB (right over left); voices from %+.1f to "
                             "%+.1f dB",
