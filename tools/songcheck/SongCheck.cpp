@@ -17,8 +17,9 @@ constexpr double Pi = std::numbers::pi;
 
 // --- Rendering -------------------------------------------------------------
 
-constexpr size_t ChunkFrames = 64;                    // the position is read after each chunk
-constexpr size_t MaxFrames = size_t{SongRate} * 1800; // half an hour: a module that never ends
+constexpr size_t ChunkFrames = 64; // the position is read after each chunk
+constexpr double MaxSeconds = 600; // longer modules are refused: their renders would not fit
+constexpr size_t MaxFrames = size_t{SongRate} * static_cast<size_t>(MaxSeconds);
 
 // libopenmpt's messages go nowhere: our own say what failed.
 std::ostringstream& Quiet() {
@@ -52,13 +53,13 @@ struct Render {
     size_t greetingEnd = 0;                   // where order GreetingOrders begins
 };
 
-// Renders the whole module with only the channels in `audible` (bit n:
-// channel n) sounding.
-Render RenderSong(std::span<const uint8_t> bytes, uint32_t audible) {
+// Renders the whole module with only the channels in `audible` sounding.
+Render RenderSong(std::span<const uint8_t> bytes, const std::vector<bool>& audible) {
     auto m = Load(bytes, "stop");
     openmpt::ext::interactive& interactive = Interactive(*m);
     for (int ch = 0; ch < m->get_num_channels(); ++ch)
-        interactive.set_channel_mute_status(ch, ch >= 32 || !(audible >> ch & 1));
+        interactive.set_channel_mute_status(ch,
+                                            size_t(ch) >= audible.size() || !audible[size_t(ch)]);
     Render r;
     const size_t orders = static_cast<size_t>(m->get_num_orders());
     r.orderBegin.assign(orders, 0);
@@ -590,10 +591,12 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
     a.speed = module->get_current_speed();
     a.tempo = module->get_current_tempo();
     const bool rolesKnown = voices.size() == static_cast<size_t>(a.channels);
-    const int channels = std::min(a.channels, 32);
+    const int channels = a.channels;
+    if (module->get_duration_seconds() > MaxSeconds)
+        throw std::runtime_error("the module plays longer than 10 minutes; not measured");
 
     // The whole mix and each voice alone.
-    const uint32_t everything = channels >= 32 ? ~0u : (1u << channels) - 1;
+    const std::vector<bool> everything(size_t(channels), true);
     {
         const Render r = RenderSong(bytes, everything);
         const Measured m(r);
@@ -610,7 +613,7 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
         a.verseOne = span(6, 7);
         a.verseTwo = span(8, 9);
     }
-    auto measureAlone = [&](uint32_t audible, VoiceFigures& v) {
+    auto measureAlone = [&](const std::vector<bool>& audible, VoiceFigures& v) {
         const Render r = RenderSong(bytes, audible);
         const Measured m(r);
         for (size_t o = 0; o < r.orderBegin.size(); ++o)
@@ -626,15 +629,17 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
         } else {
             v.name = "channel " + std::to_string(ch + 1);
         }
-        measureAlone(1u << ch, v);
+        std::vector<bool> alone(size_t(channels), false);
+        alone[size_t(ch)] = true;
+        measureAlone(alone, v);
         a.voices.push_back(std::move(v));
     }
     if (rolesKnown)
         for (SongRole role : Roles) {
-            uint32_t audible = 0;
+            std::vector<bool> audible(size_t(channels), false);
             int count = 0, only = 0;
             for (int ch = 0; ch < channels; ++ch)
-                if (voices[size_t(ch)].role == role) audible |= 1u << ch, ++count, only = ch;
+                if (voices[size_t(ch)].role == role) audible[size_t(ch)] = true, ++count, only = ch;
             if (count == 0) continue;
             VoiceFigures v;
             v.name = RoleName(role);
