@@ -275,10 +275,10 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
                 words.push_back(word);
             }
             if (words.empty() && vf.loudness == -HUGE_VAL) continue;
-            out +=
-                Format("  %-16s %-7s %6s LUFS  peak %5s  R-L %+5.1f  %zu notes\n", v.name.c_str(),
-                       v.roleKnown ? RoleName(v.role) : "", Lufs(vf.loudness).c_str(),
-                       Dbfs(vf.peak).c_str(), vf.balance, words.size());
+            out += Format("  %-16s %-7s %6s LUFS  peak %5s  R-L %+5.1f  DC %+.4f  %zu notes\n",
+                          v.name.c_str(), v.roleKnown ? RoleName(v.role) : "",
+                          Lufs(vf.loudness).c_str(), Dbfs(vf.peak).c_str(), vf.balance,
+                          (vf.dcLeft + vf.dcRight) / 2, words.size());
             out += Wrap(words, "      ", Width);
         }
         std::vector<std::string> chords;
