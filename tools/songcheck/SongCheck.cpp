@@ -1,3 +1,4 @@
+// Rendering through libopenmpt and measuring: the song check's analysis.
 #include "songcheck/SongCheck.h"
 
 #include <libopenmpt/libopenmpt.hpp>
@@ -8,8 +9,9 @@
 #include <map>
 #include <memory>
 #include <numbers>
-#include <sstream>
+#include <ostream>
 #include <stdexcept>
+#include <streambuf>
 
 namespace {
 
@@ -22,9 +24,12 @@ constexpr double MaxSeconds = 600; // longer modules are refused: their renders 
 constexpr size_t MaxFrames = size_t{SongRate} * static_cast<size_t>(MaxSeconds);
 
 // libopenmpt's messages go nowhere: our own say what failed.
-std::ostringstream& Quiet() {
-    static std::ostringstream sink;
-    sink.str({});
+struct NullBuffer : std::streambuf {
+    int overflow(int c) override { return c; }
+};
+std::ostream& Quiet() {
+    static NullBuffer buffer;
+    static std::ostream sink(&buffer);
     return sink;
 }
 
@@ -225,6 +230,10 @@ struct Sheet {
     std::vector<Arpeggio> arpeggios;
 };
 
+// The notes of every order in playing order, timed in ticks. Followed: set
+// speed (A) and tempo (T), note delay (SD), note cut (SC), note off, a volume
+// of 0 and arpeggio (J). Not followed: jumps, breaks, pattern delays and
+// loops, volume slides; every order plays all its rows.
 Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
     Sheet s;
     const int channels = m.get_num_channels();
