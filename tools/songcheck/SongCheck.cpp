@@ -358,6 +358,29 @@ std::vector<float> PlayAlone(std::span<const uint8_t> bytes, int sample, int not
     return left;
 }
 
+// Half the zero crossings per second, with a hysteresis of a tenth of the
+// window's peak so that quantisation noise near zero does not count: the
+// frequency of a sine, rough for anything else.
+double CrossingHz(std::span<const float> x) {
+    float peak = 0;
+    for (float v : x)
+        peak = std::max(peak, std::fabs(v));
+    const float h = peak / 10;
+    int crossings = 0, side = 0;
+    size_t first = 0, last = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        const int now = x[i] > h ? 1 : x[i] < -h ? -1 : 0;
+        if (now == 0 || now == side) continue;
+        if (side != 0) {
+            if (crossings == 0) first = i;
+            last = i;
+            ++crossings;
+        }
+        side = now;
+    }
+    return crossings > 1 ? (crossings - 1) * 0.5 * SongRate / double(last - first) : 0;
+}
+
 ToneFigures MeasureTone(std::span<const uint8_t> bytes, int sample, int note, bool tonal) {
     ToneFigures t;
     t.sample = sample;
@@ -376,6 +399,12 @@ ToneFigures MeasureTone(std::span<const uint8_t> bytes, int sample, int note, bo
     for (size_t i = 0; i < x.size(); ++i)
         if (std::fabs(x[i]) > peak * 0.00316f) last = i; // -50 dB
     if (last + SongRate / 20 < x.size()) t.ringSeconds = double(last + 1) / SongRate;
+    if (!tonal) {
+        const size_t window = SongRate / 50, late = std::min(last, x.size()) / 2;
+        t.startHz = CrossingHz(std::span(x).first(std::min(window, x.size())));
+        if (late > window / 2 && late + window / 2 <= x.size())
+            t.lateHz = CrossingHz(std::span(x).subspan(late - window / 2, window));
+    }
     if (tonal && x.size() > size_t(Settle * SongRate)) {
         t.frequency = MeasureFrequency(std::span(x).subspan(size_t(Settle * SongRate)), SongRate);
         if (t.frequency > 0) {

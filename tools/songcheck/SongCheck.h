@@ -65,6 +65,9 @@ struct ToneFigures {
     double cents = 0;     // from that note
     double ringSeconds = HUGE_VAL; // how long it sounds (HUGE_VAL: holds until released)
     double onsetJump = 0;          // the first step from silence, over the note's peak
+    // Drums: the pitch by zero crossings over the first 20 ms and over 20 ms
+    // half way through their sound, a kick's sweep.
+    double startHz = 0, lateHz = 0;
 };
 
 struct Clash {

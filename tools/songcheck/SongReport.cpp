@@ -321,9 +321,11 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
     for (const ToneFigures& t : song.drums)
         words.push_back(Format("%d,%s: first step %.2f", t.sample + 1,
                                TrackerNoteName(t.note).c_str(), t.onsetJump) +
-                        Format(", %.2f s", t.ringSeconds < HUGE_VAL ? t.ringSeconds : 0) + ";");
+                        Format(", %.2f s, %.0f->%.0f Hz;",
+                               t.ringSeconds < HUGE_VAL ? t.ringSeconds : 0, t.startHz, t.lateHz));
     if (!words.empty()) {
-        out += "  drums played alone (sample, tracker note):\n";
+        out += "  drums played alone (sample, tracker note: first step, sounds for, zero-crossing\n"
+               "  pitch over the first 20 ms -> half way through its sound):\n";
         out += Wrap(words, "   ", Width);
     }
     out += Format("  clashes: %zu\n", song.clashes.size());
