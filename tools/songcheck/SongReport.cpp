@@ -306,27 +306,32 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
     for (const VoiceFigures& v : song.roles.empty() ? song.voices : song.roles)
         voices.push_back(v.name + " " + Lufs(v.greeting.loudness) + ";");
     out += Wrap(voices, "  ", Width);
-    out += "  tonal notes played alone (sample, tracker note: Hz, pitch, cents, first step, "
-           "rings):\n";
-    std::vector<std::string> words;
+    // Two to a line, in columns.
+    auto columns = [&](const std::vector<std::string>& cells) {
+        for (size_t i = 0; i < cells.size(); i += 2)
+            out += "  " + cells[i] + (i + 1 < cells.size() ? "  |  " + cells[i + 1] : "") + "\n";
+    };
+    out += "  tonal notes played alone: sample, tracker note, Hz, pitch, cents, first step, "
+           "sounds for\n";
+    std::vector<std::string> cells;
     for (const ToneFigures& t : song.tones)
-        words.push_back(Format("%d,%s:", t.sample + 1, TrackerNoteName(t.note).c_str()) +
-                        (t.frequency > 0 ? Format("%.2fHz=%s%+.1fc", t.frequency,
-                                                  PitchName(t.pitch).c_str(), t.cents)
-                                         : std::string("no-pitch")) +
-                        Format(",%.2f", t.onsetJump) +
-                        (t.ringSeconds < HUGE_VAL ? Format(",%.2fs", t.ringSeconds) : ""));
-    out += Wrap(words, "   ", Width);
-    words.clear();
+        cells.push_back(
+            Format("s%-2d %-4s ", t.sample + 1, TrackerNoteName(t.note).c_str()) +
+            (t.frequency > 0 ? Format("%8.2f Hz %-4s %+5.1f c", t.frequency,
+                                      PitchName(t.pitch).c_str(), t.cents)
+                             : Format("%-23s", "no steady pitch")) +
+            Format("  %.2f ", t.onsetJump) +
+            (t.ringSeconds < HUGE_VAL ? Format("%4.2f s", t.ringSeconds) : std::string("held")));
+    columns(cells);
+    cells.clear();
     for (const ToneFigures& t : song.drums)
-        words.push_back(Format("%d,%s: first step %.2f", t.sample + 1,
-                               TrackerNoteName(t.note).c_str(), t.onsetJump) +
-                        Format(", %.2f s, %.0f->%.0f Hz;",
+        cells.push_back(Format("s%-2d %-4s  %.2f  %4.2f s  %5.0f -> %5.0f Hz", t.sample + 1,
+                               TrackerNoteName(t.note).c_str(), t.onsetJump,
                                t.ringSeconds < HUGE_VAL ? t.ringSeconds : 0, t.startHz, t.lateHz));
-    if (!words.empty()) {
-        out += "  drums played alone (sample, tracker note: first step, sounds for, zero-crossing\n"
-               "  pitch over the first 20 ms -> half way through its sound):\n";
-        out += Wrap(words, "   ", Width);
+    if (!cells.empty()) {
+        out += "  drums played alone: sample, tracker note, first step, sounds for, pitch by zero\n"
+               "  crossings over the first 20 ms -> half way through its sound\n";
+        columns(cells);
     }
     out += Format("  clashes: %zu\n", song.clashes.size());
 
