@@ -532,14 +532,14 @@ void Sing(Song& s, int order, const std::vector<Sung>& tune, int firstBar, int v
         const int tick = bar * 96 + n.tick;
         s.Note(order, tick, ChLead, n.note, Lead, volume);
         if (doubleVolume) s.Note(order, tick, ChDouble, n.note - 12, Soft, doubleVolume);
-        // The next note, or the end of the last one: vibrato from the second
-        // row of a note of a beat or longer.
+        // Until the next note, or until `until`: a note of two beats or more
+        // blooms into vibrato from its fourth row.
         int end = i + 1 < tune.size() && tune[i + 1].bar - firstBar <= 3
                       ? (tune[i + 1].bar - firstBar) * 96 + tune[i + 1].tick
                       : until;
-        if (end - tick >= 32)
-            for (int row = tick / Speed + 2; row < end / Speed; ++row)
-                s.Effect(order, row, ChLead, 'H', row == tick / Speed + 2 ? 0x42 : 0);
+        if (end - tick >= 64)
+            for (int row = tick / Speed + 3; row < end / Speed; ++row)
+                s.Effect(order, row, ChLead, 'H', row == tick / Speed + 3 ? 0x52 : 0);
     }
 }
 
@@ -797,7 +797,7 @@ void Finale(Song& s, std::array<int, 3>& pads) {
     s.Drum(order, 192, ChKick, Kick, 50);
     s.Drum(order, 192, ChCrash, Crash, 40);
     s.Note(order, 192, ChPluck, N(C, 6), Pluck, 26);
-    for (int e = 0; e < 6; ++e)
+    for (int e = 0; e < 5; ++e)
         s.Drum(order, 192 + e * 32, ChHat, e ? Hat : OpenHat, e ? 56 - e * 5 : 44);
     for (int ch : PadChannels)
         s.Ramp(order, 33, 57, ch, 34, 0);
@@ -812,6 +812,7 @@ void Finale(Song& s, std::array<int, 3>& pads) {
 // Order 11: a soft echo of the last chord for anyone playing the module on.
 void Tail(Song& s) {
     constexpr int order = 11;
+    s.Effect(order, 0, ChCrash, 'T', 125);
     const std::array<int, 4> fall = {N(G, 5), N(E, 5), N(C, 5), N(G, 4)};
     for (size_t k = 0; k < fall.size(); ++k)
         s.Note(order, static_cast<int>(k) * 32, ChPluck, fall[k], Pluck,
