@@ -73,14 +73,19 @@ Render RenderSong(std::span<const uint8_t> bytes, const std::vector<bool>& audib
     const int lastOrder = GreetingOrders - 1;
     bool greetingOver = false, lastRowSeen = false;
     std::array<float, ChunkFrames> l{}, rr{};
+    std::pair<int, int> lastPosition{0, 0};
     while (r.left.size() < MaxFrames) {
         const size_t got = m->read(SongRate, ChunkFrames, l.data(), rr.data());
         if (got == 0) break;
         const size_t at = r.left.size();
         r.left.insert(r.left.end(), l.begin(), l.begin() + static_cast<std::ptrdiff_t>(got));
         r.right.insert(r.right.end(), rr.begin(), rr.begin() + static_cast<std::ptrdiff_t>(got));
-        const int order = m->get_current_order();
-        const int row = m->get_current_row();
+        // The last, short chunk is the song's end, after which the decoder
+        // has put its position back to the start: it belongs to the last row.
+        const bool end = got < ChunkFrames;
+        const int order = end ? lastPosition.first : m->get_current_order();
+        const int row = end ? lastPosition.second : m->get_current_row();
+        lastPosition = {order, row};
         if (order >= 0 && static_cast<size_t>(order) < orders) {
             const size_t o = static_cast<size_t>(order);
             if (!seen[o]) r.orderBegin[o] = at;

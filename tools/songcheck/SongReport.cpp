@@ -281,12 +281,12 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
                           (vf.dcLeft + vf.dcRight) / 2, words.size());
             out += Wrap(words, "      ", Width);
         }
-        std::vector<std::string> chords;
+        std::vector<std::string> chords = {"chords:"};
         for (const SongBeat& b : song.beats)
             if (b.order == int(o))
                 chords.push_back(std::string(b.downbeat ? "|" : "") + std::to_string(b.row) +
                                  (b.tick ? "." + std::to_string(b.tick) : "") + ":" + b.chord);
-        if (!chords.empty()) out += Wrap(chords, "  chords", Width);
+        if (chords.size() > 1) out += Wrap(chords, "  ", Width);
         for (const Clash& c : song.clashes)
             if (c.order == int(o))
                 out += Format("  clash at row %d%s: %s\n", c.row,
