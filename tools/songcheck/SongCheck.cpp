@@ -73,19 +73,18 @@ Render RenderSong(std::span<const uint8_t> bytes, const std::vector<bool>& audib
     const int lastOrder = GreetingOrders - 1;
     bool greetingOver = false, lastRowSeen = false;
     std::array<float, ChunkFrames> l{}, rr{};
-    std::pair<int, int> lastPosition{0, 0};
     while (r.left.size() < MaxFrames) {
+        // A chunk that crosses into the next row belongs to that row, so that
+        // an order's frames hold nothing of the next. After the song's end
+        // the decoder reports its start again: the last chunk keeps its own.
+        const std::pair<int, int> before{m->get_current_order(), m->get_current_row()};
         const size_t got = m->read(SongRate, ChunkFrames, l.data(), rr.data());
         if (got == 0) break;
+        const std::pair<int, int> after{m->get_current_order(), m->get_current_row()};
+        const auto [order, row] = after > before ? after : before;
         const size_t at = r.left.size();
         r.left.insert(r.left.end(), l.begin(), l.begin() + static_cast<std::ptrdiff_t>(got));
         r.right.insert(r.right.end(), rr.begin(), rr.begin() + static_cast<std::ptrdiff_t>(got));
-        // The last, short chunk is the song's end, after which the decoder
-        // has put its position back to the start: it belongs to the last row.
-        const bool end = got < ChunkFrames;
-        const int order = end ? lastPosition.first : m->get_current_order();
-        const int row = end ? lastPosition.second : m->get_current_row();
-        lastPosition = {order, row};
         if (order >= 0 && static_cast<size_t>(order) < orders) {
             const size_t o = static_cast<size_t>(order);
             if (!seen[o]) r.orderBegin[o] = at;
