@@ -243,19 +243,21 @@ S3mSample Drum(Instrument kind) {
     s.c2spd = DrumRate;
     Noise noise;
     double phase = 0, lowPass = 0, previous = 0, highPass = 0;
+    // Lengths in whole paragraphs: the file then ends with the crash's last
+    // byte, not with padding.
     int length = 0;
     switch (kind) {
     case Kick:
         s.name = "kick";
-        length = 9000;
+        length = 8992;
         break;
     case Snare:
         s.name = "snare";
-        length = 6600;
+        length = 6592;
         break;
     case Hat:
         s.name = "closed hat";
-        length = 1300;
+        length = 1296;
         break;
     case OpenHat:
         s.name = "open hat";
@@ -263,7 +265,7 @@ S3mSample Drum(Instrument kind) {
         break;
     default:
         s.name = "crash";
-        length = 33000;
+        length = 32992;
         break;
     }
     std::vector<double> v(static_cast<size_t>(length));
