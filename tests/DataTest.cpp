@@ -235,6 +235,25 @@ TEST(DataMusic, ModuleHasTheOrdersRowsLengthAndHeadroomTheGreetingNeeds) {
     EXPECT_LE(20 * std::log10(peak), -1.0);
 }
 
+// The timeline counts 64 rows to an order: no break, jump or loop may skip
+// or repeat a row of the greeting, whatever the tempo does.
+TEST(DataMusic, EveryRowOfTheGreetingPlaysOnceInTurn) {
+    openmpt::module mod(ReadBytes(Dat() / "rimpaaa.s3m"));
+    std::vector<std::pair<int32_t, int32_t>> heard; // (order, row) at each change
+    std::vector<float> buffer(2 * 256);
+    while (mod.read_interleaved_stereo(44100, 256, buffer.data()) == 256) {
+        const std::pair<int32_t, int32_t> at{mod.get_current_order(), mod.get_current_row()};
+        if (heard.empty() || heard.back() != at) heard.push_back(at);
+        if (at.first == 11) break;
+    }
+    std::vector<std::pair<int32_t, int32_t>> expected;
+    for (int32_t order = 0; order <= 10; ++order)
+        for (int32_t row = 0; row < 64; ++row)
+            expected.push_back({order, row});
+    expected.push_back({11, 0});
+    EXPECT_EQ(heard, expected);
+}
+
 TEST(DataMusic, SamplesLoopWithoutClicksAndDrumsFadeOut) {
     const std::vector<uint8_t> s3m = ReadBytes(SourceDir() / ModuleFile);
     ASSERT_GT(s3m.size(), 0x60u);

@@ -541,7 +541,7 @@ void Sing(Song& s, int order, const std::vector<Sung>& tune, int firstBar, int v
                       : until;
         if (end - tick >= 64)
             for (int row = tick / Speed + 3; row < end / Speed; ++row)
-                s.Effect(order, row, ChLead, 'H', row == tick / Speed + 3 ? 0x52 : 0);
+                s.Effect(order, row, ChLead, 'H', row == tick / Speed + 3 ? 0x72 : 0);
     }
 }
 
