@@ -184,6 +184,27 @@ TEST(SongCheck, NotesOfAModuleArePitchedAndTimed) {
     EXPECT_NEAR(a.orders[0].correlation, 1, 1e-3);
 }
 
+TEST(SongCheck, OrdersEndWhereTheNextBegins) {
+    // Twelve short orders with a note on every row; the last two rows of
+    // order 10 are silent and order 11 starts loud at once. Nothing of order
+    // 11 may count in order 10, nor the decoder's return to the start after
+    // the end in order 0.
+    S3mModule m = MakeTestModuleDescription(12, 1, 255);
+    S3mPattern& tenth = m.patterns[10];
+    tenth.rows[62][0] = S3mCell{.note = S3mNoteOff};
+    tenth.rows[63][0] = S3mCell{};
+    const SongAnalysis a = AnalyseSong(WriteS3m(m), {}, {});
+    ASSERT_EQ(a.orders.size(), 12u);
+    // 64 ticks of 432 frames (2.5 / 255 s, rounded to whole frames), to
+    // within a chunk of 64 frames.
+    const double order = 64 * 432.0 / SongRate, chunk = 64.0 / SongRate;
+    for (size_t o = 0; o < a.orders.size(); ++o)
+        EXPECT_NEAR(a.orders[o].seconds, order, chunk) << "order " << o;
+    EXPECT_NEAR(a.greeting.seconds, GreetingOrders * order, chunk);
+    EXPECT_LT(a.lastRowPeak, 0.001); // under -60 dBFS
+    EXPECT_GT(a.orders[11].peak, 0.05);
+}
+
 TEST(SongCheck, ASampleStartingAtItsPeakClicks) {
     S3mModule m = SineModule(1, 64, 16744);
     // A cosine: the first value is the crest.
