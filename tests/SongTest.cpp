@@ -344,6 +344,23 @@ TEST(SongReport, ReportsAModuleFileInLinesOf100Columns) {
         EXPECT_LE(line.size(), 100u) << line;
 }
 
+TEST(SongReport, AModuleCutShortIsReportedOrRefusedQuickly) {
+    TempDir dir;
+    const std::vector<uint8_t> whole = ComposeSong();
+    RunOptions options;
+    options.timeoutSeconds = 60;
+    for (size_t size : {size_t{96}, size_t{200}, whole.size() / 2}) {
+        WriteBytes(dir / "cut.s3m",
+                   std::vector<uint8_t>(whole.begin(), whole.begin() + ptrdiff_t(size)));
+        const RunResult run = RunProgram(
+            {ProgramPath("ekudemo-makedata").string(), "--song-report", (dir / "cut.s3m").string()},
+            options);
+        EXPECT_FALSE(run.timedOut) << size;
+        EXPECT_EQ(run.signal, 0) << size;
+        EXPECT_TRUE(run.status == 0 || (run.status == 1 && !run.err.empty())) << size << run.err;
+    }
+}
+
 TEST(SongReport, RefusesWhatIsNotAModule) {
     TempDir dir;
     WriteBytes(dir / "text.s3m", {'n', 'o', 't', '\n'});

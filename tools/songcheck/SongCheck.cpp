@@ -486,32 +486,30 @@ double IntegratedLoudness(std::span<const float> left, std::span<const float> ri
     return GatedLoudness(power, 0, n);
 }
 
-// Between samples by a windowed sinc over 64 neighbours at sixteenths, next
-// to every sample within 3 dB of the sample peak: in band-limited sound an
-// overshoot between samples much further under the peak is not met.
-double TruePeak(std::span<const float> x) {
-    constexpr int Taps = 32, Steps = 16;
+namespace {
+
+// Windowed-sinc interpolators: kernel[p - 1] gives the value at n + p / steps
+// from x[n - taps + 1 .. n + taps], normalised to unit gain.
+template <int Taps, int Steps> struct Interpolator {
     std::array<std::array<double, 2 * Taps>, Steps - 1> kernel{};
-    for (int p = 1; p < Steps; ++p) {
-        double sum = 0;
-        for (int j = -Taps + 1; j <= Taps; ++j) {
-            const double t = j - double(p) / Steps; // distance of x[n + j] from n + p / Steps
-            const double window = 0.5 + 0.5 * std::cos(Pi * t / (Taps + 0.5));
-            const double v = std::sin(Pi * t) / (Pi * t) * window;
-            kernel[size_t(p - 1)][size_t(j + Taps - 1)] = v;
-            sum += v;
+    Interpolator() {
+        for (int p = 1; p < Steps; ++p) {
+            double sum = 0;
+            for (int j = -Taps + 1; j <= Taps; ++j) {
+                const double t = j - double(p) / Steps;
+                const double window = 0.5 + 0.5 * std::cos(Pi * t / (Taps + 0.5));
+                const double v = std::sin(Pi * t) / (Pi * t) * window;
+                kernel[size_t(p - 1)][size_t(j + Taps - 1)] = v;
+                sum += v;
+            }
+            for (double& v : kernel[size_t(p - 1)])
+                v /= sum;
         }
-        for (double& v : kernel[size_t(p - 1)])
-            v /= sum;
     }
-    double samplePeak = 0;
-    for (float v : x)
-        samplePeak = std::max(samplePeak, double(std::fabs(v)));
-    const double near = samplePeak * 0.7071;
-    double peak = samplePeak;
-    const ptrdiff_t n = static_cast<ptrdiff_t>(x.size());
-    for (ptrdiff_t i = 0; i + 1 < n; ++i) {
-        if (std::max(std::fabs(x[size_t(i)]), std::fabs(x[size_t(i + 1)])) < near) continue;
+    // The largest absolute value from x[i] to x[i + 1].
+    double Between(std::span<const float> x, ptrdiff_t i) const {
+        const ptrdiff_t n = static_cast<ptrdiff_t>(x.size());
+        double peak = std::fabs(x[size_t(i)]);
         for (const auto& k : kernel) {
             double v = 0;
             for (int j = -Taps + 1; j <= Taps; ++j) {
@@ -520,6 +518,40 @@ double TruePeak(std::span<const float> x) {
             }
             peak = std::max(peak, std::fabs(v));
         }
+        return peak;
+    }
+};
+
+} // namespace
+
+// A coarse pass at quarters with 12 neighbours finds where the peaks are; the
+// few thousand highest places, those within 1 dB of the coarse peak, are
+// measured again at sixteenths with 64 neighbours (the coarse pass alone
+// reads up to 0.3 dB low).
+double TruePeak(std::span<const float> x) {
+    static const Interpolator<6, 4> coarse;
+    static const Interpolator<32, 16> fine;
+    constexpr size_t MostPlaces = 4096;
+    const ptrdiff_t n = static_cast<ptrdiff_t>(x.size());
+    std::vector<std::pair<float, ptrdiff_t>> places;
+    double top = 0;
+    std::vector<float> rough(x.size());
+    for (ptrdiff_t i = 0; i < n; ++i) {
+        rough[size_t(i)] = static_cast<float>(coarse.Between(x, i));
+        top = std::max(top, double(rough[size_t(i)]));
+    }
+    if (top == 0) return 0;
+    for (ptrdiff_t i = 0; i < n; ++i)
+        if (rough[size_t(i)] >= top * 0.891) places.push_back({rough[size_t(i)], i});
+    if (places.size() > MostPlaces) {
+        std::nth_element(places.begin(), places.begin() + MostPlaces, places.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        places.resize(MostPlaces);
+    }
+    double peak = 0;
+    for (const auto& place : places) {
+        peak = std::max(peak, fine.Between(x, place.second));
+        if (place.second > 0) peak = std::max(peak, fine.Between(x, place.second - 1));
     }
     return peak;
 }

@@ -175,10 +175,11 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             closest = std::min(closest, song.orders[size_t(o)].loudness - song.orders[0].loudness);
             fewest = std::min(fewest, song.notesPerOrder[size_t(o)]);
         }
-        met = met && closest > 0 && song.notesPerOrder[0] < fewest;
+        const int opening = song.notesPerOrder.empty() ? 0 : song.notesPerOrder[0];
+        met = met && closest > 0 && opening < fewest;
         t.push_back({"opening", "order 0 quieter and sparser than every order 1-10", met,
                      Format("%.1f LU under the next quietest; %d notes against at least %d",
-                            closest, song.notesPerOrder[0], fewest)});
+                            closest, opening, fewest)});
     }
     {
         int lateStart = -1;
