@@ -892,6 +892,10 @@ S3mModule ComposeSongModule() {
 
     std::array<int, 3> pads = {N(G, 3), N(C, 4), N(E, 4)};
     Pads(s, 0, 2, pads, 16, 3);
+    for (int ch : PadChannels) { // the first chord fades in
+        s.At(0, 0, ch).volume = 4;
+        s.Ramp(0, 1, 12, ch, 5, 16);
+    }
     for (int order = 0; order < 3; ++order)
         Intro(s, order);
     CutPads(s, 2, 63 * Speed);
