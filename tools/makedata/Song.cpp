@@ -641,13 +641,13 @@ void Groove(Song& s, int order) {
             s.Note(order, t + q * 24, ChBass,
                    Walk[static_cast<size_t>(bar)][static_cast<size_t>(q)], Bass, 36);
         }
-        // Stabs on the offbeats, voice-led like the pads.
+        // Stabs of the soft saw on the offbeats, voice-led like the pads.
         stab = Voicing(stab, chord.pads, N(G, 3), N(G, 4));
         for (int q = 0; q < 4; ++q) {
             if (last && q >= 2) break;
             const int at = t + q * 24 + 12;
             for (size_t i = 0; i < 3; ++i) {
-                s.Note(order, at, PadChannels[i], stab[i], Pad, 30);
+                s.Note(order, at, PadChannels[i], stab[i], Soft, 32);
                 s.Cut(order, at + 8, PadChannels[i]);
             }
         }
