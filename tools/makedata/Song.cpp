@@ -204,10 +204,11 @@ std::array<double, 12> PulsePhases(double duty) {
         p[static_cast<size_t>(n - 1)] = 0.25 - n * duty / 2 + (Sine(Pi * n * duty) < 0 ? 0.5 : 0);
     return p;
 }
-std::array<double, 12> SawHarmonics(int count, double tilt) {
+// A saw's 1/n harmonics, falling off faster by `softness` per harmonic.
+std::array<double, 12> SawHarmonics(int count, double softness) {
     std::array<double, 12> h{};
     for (int n = 1; n <= count; ++n)
-        h[static_cast<size_t>(n - 1)] = std::pow(1.0 / n, tilt);
+        h[static_cast<size_t>(n - 1)] = 1.0 / (n * (1 + softness * (n - 1)));
     return h;
 }
 
@@ -217,9 +218,9 @@ Timbre TimbreOf(Instrument instrument) {
         return {"pulse lead", 32, PulseHarmonics(0.25, 10), PulsePhases(0.25), 3, 80, 0.72, 128,
                 0.12,         120};
     case Soft: // a soft saw an octave under the tune
-        return {"soft saw", 64, SawHarmonics(8, 1.4), {}, 10, 60, 0.8, 96, 0.1, 118};
+        return {"soft saw", 64, SawHarmonics(8, 0.2), {}, 10, 60, 0.8, 96, 0.1, 118};
     case Pad: // a warm saw with a slow attack and a breathing loop
-        return {"pad", 64, SawHarmonics(7, 1.6), {}, 24, 40, 0.85, 160, 0.2, 118};
+        return {"pad", 64, SawHarmonics(7, 0.3), {}, 24, 40, 0.85, 160, 0.2, 118};
     case Pluck: // odd harmonics, struck and decaying
         return {"pluck", 32, {1, 0, 0.33, 0, 0.18, 0, 0.1, 0, 0.05}, {}, 1, 160, 0.12, 64, 0, 120};
     default: // bass: a rounded triangle with a little edge
@@ -286,7 +287,7 @@ S3mSample Drum(Instrument kind) {
             break;
         }
         case Snare: {
-            // A falling 190 Hz body under bright noise.
+            // A body falling from 215 to 175 Hz under bright noise.
             phase += (175 + 40 * Exp(-t / 0.02)) / DrumRate;
             lowPass += 0.55 * (white - lowPass);
             x = 0.55 * Sine(2 * Pi * phase) * Exp(-t / 0.045) +
