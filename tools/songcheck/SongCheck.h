@@ -18,8 +18,9 @@ constexpr int SongRate = 44100;
 constexpr int GreetingOrders = 11; // the greeting ends when order 11 begins
 
 // K-weighted loudness of a stereo signal (BS.1770-4): 400 ms blocks with 75 %
-// overlap, gated at -70 LUFS and 10 LU under the ungated level. Shorter input
-// is one block. -HUGE_VAL when everything is gated away.
+// overlap, gated at -70 LUFS and then at 10 LU under the loudness of the
+// blocks that passed. Shorter input is one block. -HUGE_VAL when everything
+// is gated away.
 double IntegratedLoudness(std::span<const float> left, std::span<const float> right);
 // The two K-weighting stages at `rate`: {b0, b1, b2, a1, a2} each (a0 = 1).
 struct Biquad {
@@ -27,7 +28,8 @@ struct Biquad {
 };
 Biquad KWeightShelf(double rate);
 Biquad KWeightHighPass(double rate);
-// The largest absolute value between samples, with 4x oversampling.
+// The largest absolute value of the signal between its samples (16x
+// oversampling where the peaks are).
 double TruePeak(std::span<const float> samples);
 // The fundamental frequency of a steady tone, in Hz; 0 when none is found.
 double MeasureFrequency(std::span<const float> samples, double rate);
