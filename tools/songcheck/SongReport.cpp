@@ -235,7 +235,8 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
         "Notes: row:sounding pitch(tracker note)rows, +J: arpeggio; drums: the rows they strike.\n";
     out += "Order 11 is the tail the greeting never plays.\n";
     if (song.voices.empty() || !song.voices[0].roleKnown)
-        out += "No roles or chord chart for this module: channels by number, no harmony check.\n";
+        out += "No roles or chord chart for this module: channels by number, tracker notes only, "
+               "no harmony check.\n";
 
     double at = 0;
     for (size_t o = 0; o < song.orders.size(); ++o) {
@@ -250,8 +251,11 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
             const VoiceFigures& v = song.voices[ch];
             const SoundFigures& vf = v.orders[o];
             std::vector<std::string> words;
-            const bool drum = v.roleKnown && v.role != SongRole::Melody &&
-                              v.role != SongRole::Harmony && v.role != SongRole::Bass;
+            // Drums, and channels of unknown part (their pitch is not
+            // measured): the tracker's note alone.
+            const bool drum =
+                !v.roleKnown || (v.role != SongRole::Melody && v.role != SongRole::Harmony &&
+                                 v.role != SongRole::Bass);
             int previous = -1;
             for (const SheetNote& n : song.notes) {
                 if (n.order != int(o) || n.channel != int(ch)) continue;
