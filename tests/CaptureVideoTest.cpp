@@ -8,7 +8,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -41,16 +40,21 @@ double Seconds(const AVStream* stream) {
     return double(stream->duration) * av_q2d(stream->time_base);
 }
 
+// A decoded 4:2:0 studio-range BT.601 frame as 0x00RRGGBB words, each chroma
+// sample spread over its 2x2 pixels.
 std::vector<uint32_t> ToRgb(const AVFrame* frame) {
+    if (frame->format != AV_PIX_FMT_YUV420P) return {};
     std::vector<uint32_t> words(size_t(frame->width) * size_t(frame->height));
-    SwsContext* sws =
-        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                       frame->height, AV_PIX_FMT_0RGB32, SWS_POINT, nullptr, nullptr, nullptr);
-    if (!sws) return {};
-    uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(words.data())};
-    int strides[1] = {frame->width * 4};
-    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    sws_freeContext(sws);
+    auto clamp = [](double v) { return uint32_t(std::clamp(std::lround(v), 0L, 255L)); };
+    for (int y = 0; y < frame->height; ++y)
+        for (int x = 0; x < frame->width; ++x) {
+            const double l = 1.164 * (frame->data[0][y * frame->linesize[0] + x] - 16);
+            const double u = frame->data[1][y / 2 * frame->linesize[1] + x / 2] - 128;
+            const double v = frame->data[2][y / 2 * frame->linesize[2] + x / 2] - 128;
+            words[size_t(y) * size_t(frame->width) + size_t(x)] =
+                clamp(l + 1.596 * v) << 16 | clamp(l - 0.392 * u - 0.813 * v) << 8 |
+                clamp(l + 2.017 * u);
+        }
     return words;
 }
 

@@ -1,5 +1,7 @@
 #include "capture/Capture.h"
 
+#include "image/Surface.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -19,9 +21,7 @@ std::vector<uint32_t> PackedPixels(SDL_Surface* surface) {
     std::vector<uint32_t> words(size_t(surface->w) * size_t(surface->h));
     if (SDL_LockSurface(surface) != 0) return {};
     for (int y = 0; y < surface->h; ++y)
-        std::memcpy(&words[size_t(y) * size_t(surface->w)],
-                    static_cast<const uint8_t*>(surface->pixels) +
-                        std::ptrdiff_t(y) * surface->pitch,
+        std::memcpy(&words[size_t(y) * size_t(surface->w)], PixelRow(surface, y),
                     size_t(surface->w) * 4);
     SDL_UnlockSurface(surface);
     return words;
