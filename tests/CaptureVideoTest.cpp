@@ -15,6 +15,10 @@ extern "C" {
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -320,6 +324,150 @@ TEST_F(Capture, WavHoldsTheMusicUpToOrder11) {
     for (size_t i = 44; i + 1 < wav.size(); i += 2)
         if (std::abs(int16_t(Le(wav, i, 2))) > 1000) ++loud;
     EXPECT_GT(loud, (wav.size() - 44) / 2 / 10);
+}
+
+// OUT is refused, before any work and with its reason, unless it names a
+// regular file we may replace or a new file; nothing is left anywhere.
+TEST_F(Capture, RefusesOutputsThatAreNotOurs) {
+    const bool haveNode = mknod((dir / "node").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0666), 0);
+    fs::create_directory(dir / "folder");
+    WriteBytes(dir / "target.mp4", {'o', 'l', 'd'});
+    fs::create_symlink("target.mp4", dir / "link.mp4");
+    WriteBytes(dir / "ro.wav", {'o', 'l', 'd'});
+    fs::permissions(dir / "ro.wav", fs::perms::owner_read);
+    const std::vector<uint8_t> song = ReadBytes(dir / "dat" / "rimpaaa.s3m");
+    Names before = Outputs();
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {{"--wav", "fifo"}, "is a FIFO"},
+        {{"--still", "0", "0", "0", "folder"}, "is a folder"},
+        {{"link.mp4"}, "is a symbolic link"},
+        {{"--wav", "ro.wav"}, "is read-only"},
+        {{"--wav", "dat/rimpaaa.s3m"}, "the program reads"},
+        {{"--effect", "tunnel", "--time", "0", "dat/bit7.pcx"}, "the program reads"},
+        {{"--still", "0", "0", "0", "--raw", "dat/new.raw"}, "the program reads"},
+        {{"--fps", "1", "./dat/../dat/x.mp4"}, "the program reads"},
+    };
+    // Only containers that hold the whole video in one file.
+    for (const char* name : {"x.m3u8", "x.mpd", "x%d.png", "x.ffmeta", "x.txt", "x.sdp", "x"})
+        cases.push_back({{"--fps", "1", name}, ".mp4, .mkv, .mov or .webm"});
+    if (haveNode) {
+        cases.push_back({{"--wav", "node"}, "is a device node"});
+        cases.push_back({{"--still", "0", "0", "0", "node"}, "is a device node"});
+        cases.push_back({{"node"}, "is a device node"});
+    }
+    for (const Case& c : cases) {
+        RunResult run = Run(c.args);
+        EXPECT_EQ(run.status, 1) << c.args.back();
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.args.back() << ": " << run.err;
+        EXPECT_NE(run.err.find(c.args.back()), std::string::npos) << run.err;
+        EXPECT_EQ(Outputs(), before) << c.args.back();
+    }
+    if (haveNode) {
+        struct stat st {};
+        ASSERT_EQ(lstat((dir / "node").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.mp4"));
+    EXPECT_EQ(ReadBytes(dir / "target.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(dir / "ro.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(dir / "dat" / "rimpaaa.s3m"), song);
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+}
+
+TEST_F(Capture, NamesAreFilesNeverProtocols) {
+    const std::string longName = std::string(244, 'v') + ".mp4"; // 248 characters
+    for (const std::string& name : {std::string("x:y.mp4"), std::string("file:z.mkv"), longName}) {
+        RunResult run = Run({"--fps", "1", "--scale", "1", name});
+        EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(ReadBack(dir / name).videoStreams, 1) << name;
+    }
+    EXPECT_EQ(Outputs(), (Names{"file:z.mkv", longName, "x:y.mp4"}));
+}
+
+TEST_F(Capture, StillPastTheEndIsRefused) {
+    RunResult run = Run({"--still", "11", "0", "0", "late.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("past the greeting's end"), std::string::npos) << run.err;
+    EXPECT_EQ(Outputs(), Names{});
+}
+
+// Killed at any moment, a capture leaves OUT as it was and nothing else; the
+// signals that can be caught end it with a message.
+TEST_F(Capture, KilledOrSignalledAtAnyMomentLeavesNothing) {
+    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(12, 6, 125)); // about 90 s of music
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    struct Case {
+        std::vector<std::string> args;
+        int signal;
+        double after;
+    };
+    std::vector<Case> cases;
+    for (double after : {0.0, 0.05, 0.2, 0.5, 1.0})
+        cases.push_back({{"--scale", "8", "out.mp4"}, SIGKILL, after});
+    for (double after : {0.0, 0.02, 0.05, 0.1})
+        cases.push_back({{"--wav", "out.mp4"}, SIGKILL, after});
+    for (int signal : {SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGXCPU})
+        cases.push_back({{"--scale", "8", "out.mp4"}, signal, 0.8});
+    for (const Case& c : cases) {
+        WriteBytes(dir / "out.mp4", old);
+        RunOptions options;
+        options.interruptAfterSeconds = c.after;
+        options.interruptSignal = c.signal;
+        RunResult run = Run(c.args, options);
+        if (c.signal == SIGKILL && run.status == 0) {
+            // The WAV may be done before the signal comes: then it is whole.
+            EXPECT_GT(ReadBytes(dir / "out.mp4").size(), 44u);
+            continue;
+        }
+        if (c.signal == SIGKILL) {
+            EXPECT_EQ(run.signal, SIGKILL) << c.after << " s: " << run.err;
+        } else {
+            EXPECT_EQ(run.status, 1) << "signal " << c.signal << ": " << run.err;
+            EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
+        }
+        EXPECT_EQ(Outputs(), (Names{"out.mp4"})) << c.args[0] << " " << c.after;
+        EXPECT_EQ(ReadBytes(dir / "out.mp4"), old);
+    }
+}
+
+// A small file system of the test's own, where it may mount one (as root).
+TEST_F(Capture, FullFileSystemKeepsTheOldFileAndSaysWhy) {
+    const fs::path small = dir / "small";
+    fs::create_directory(small);
+    if (mount("ekudemo-test", small.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=128k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { umount(at.c_str()); }
+    } unmount{small};
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    for (const char* name : {"out.mp4", "out.wav", "out.raw"}) {
+        WriteBytes(small / name, old);
+        const std::string out = "small/" + std::string(name);
+        std::vector<std::string> args = {"--fps", "10", "--scale", "2", out};
+        if (std::string(name) == "out.wav") args = {"--wav", out};
+        // Only a still this small fits: make it raw and take it beside a big file.
+        if (std::string(name) == "out.raw") {
+            WriteBytes(small / "filler", std::vector<uint8_t>(100 * 1024, 1));
+            args = {"--still", "0", "0", "0", "--raw", out};
+        }
+        RunResult run = Run(args);
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(small / name), old);
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(small))
+        left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Names{"filler", "out.mp4", "out.raw", "out.wav"}));
 }
 
 } // namespace

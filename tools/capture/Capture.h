@@ -9,10 +9,19 @@
 #include <cstdint>
 #include <span>
 
+struct OutputFile;
+
+// The program's name in its messages.
+inline constexpr const char* CaptureProgram = "ekudemo-capture";
+
 // Writes a 32-bit 0x00RRGGBB surface as an 8-bit RGB PNG, or with `raw` as its
-// pixels in little-endian 32-bit words, row by row. False (with a message on
-// standard error) when the file cannot be written.
-bool WriteFrame(SDL_Surface* surface, bool raw, const char* path);
+// pixels in little-endian 32-bit words, row by row, and puts the file in
+// place. False (with a message on standard error) when it cannot be written.
+bool WriteFrame(SDL_Surface* surface, bool raw, OutputFile& file);
+
+// What the capture reads: dat/ and every file in it that it opens. No output
+// may be one of them or lie in dat/.
+std::span<const char* const> CaptureInputs();
 
 // Whether every file can be opened; the first that cannot is named on
 // standard error. The loaders end the process on a missing file, so the

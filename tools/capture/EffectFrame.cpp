@@ -3,6 +3,7 @@
 
 #include "driver/Demo.h"
 #include "driver/Gallery.h"
+#include "output/OutputFile.h"
 
 #include <cstdio>
 
@@ -14,6 +15,8 @@ int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, con
         return 1;
     }
 
+    OutputFile file;
+    if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
     // The pictures and the flare data, no music, no window; the seed stands
     // in for the clock that seeds the gallery's flare cloud.
     StartOptions options;
@@ -30,7 +33,7 @@ int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, con
     int status = 1;
     if (screen && effect->prepare(slots, flareSprite)) {
         DrawGalleryFrame(*effect, timeMs, screen);
-        if (WriteFrame(screen, raw, out)) status = 0;
+        if (WriteFrame(screen, raw, file)) status = 0;
     }
 
     SDL_FreeSurface(screen);

@@ -2,9 +2,27 @@
 
 #include "driver/Data.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// dat/ itself and every file of it the greeting reads.
+constexpr auto Inputs = [] {
+    std::array<const char*, DataFiles.size() + 1> inputs{};
+    inputs[0] = "dat";
+    for (size_t i = 0; i < DataFiles.size(); ++i)
+        inputs[i + 1] = DataFiles[i];
+    return inputs;
+}();
+
+} // namespace
+
+std::span<const char* const> CaptureInputs() {
+    return Inputs;
+}
 
 bool Readable(std::span<const char* const> paths) {
     for (const char* path : paths) {

@@ -1,20 +1,15 @@
 #include "capture/Capture.h"
 
 #include "image/Surface.h"
+#include "output/OutputFile.h"
 
 #include <png.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // The surface's pixel words, row by row, without its row padding.
 std::vector<uint32_t> PackedPixels(SDL_Surface* surface) {
@@ -27,25 +22,15 @@ std::vector<uint32_t> PackedPixels(SDL_Surface* surface) {
     return words;
 }
 
-bool WriteRaw(const std::vector<uint32_t>& words, const char* path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "wb"));
-    if (!file) {
-        std::fprintf(stderr, "ekudemo-capture: cannot write %s: %s\n", path, std::strerror(errno));
-        return false;
-    }
+bool WriteRaw(const std::vector<uint32_t>& words, OutputFile& file) {
     std::vector<uint8_t> bytes(words.size() * 4);
     for (size_t i = 0; i < words.size(); ++i)
         for (int b = 0; b < 4; ++b)
             bytes[i * 4 + size_t(b)] = uint8_t(words[i] >> (8 * b));
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fclose(file.release()) != 0) {
-        std::fprintf(stderr, "ekudemo-capture: cannot write %s\n", path);
-        return false;
-    }
-    return true;
+    return WriteOutput(file, bytes.data(), bytes.size());
 }
 
-bool WritePng(const std::vector<uint32_t>& words, int width, int height, const char* path) {
+bool WritePng(const std::vector<uint32_t>& words, int width, int height, OutputFile& file) {
     std::vector<uint8_t> rgb(words.size() * 3);
     for (size_t i = 0; i < words.size(); ++i) {
         rgb[i * 3 + 0] = uint8_t(words[i] >> 16);
@@ -59,17 +44,27 @@ bool WritePng(const std::vector<uint32_t>& words, int width, int height, const c
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path, 0, rgb.data(), width * 3, nullptr)) {
-        std::fprintf(stderr, "ekudemo-capture: cannot write %s: %s\n", path, image.message);
+    // Made in memory: the first call measures, the second writes.
+    png_alloc_size_t size = 0;
+    std::vector<uint8_t> png;
+    bool made =
+        png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), width * 3, nullptr);
+    if (made) {
+        png.resize(size);
+        made =
+            png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), width * 3, nullptr);
+    }
+    if (!made) {
+        std::fprintf(stderr, "ekudemo-capture: cannot make the PNG: %s\n", image.message);
         png_image_free(&image);
         return false;
     }
-    return true;
+    return WriteOutput(file, png.data(), size);
 }
 
 } // namespace
 
-bool WriteFrame(SDL_Surface* surface, bool raw, const char* path) {
+bool WriteFrame(SDL_Surface* surface, bool raw, OutputFile& file) {
     if (!surface || !surface->format || surface->format->BitsPerPixel != 32 || surface->w <= 0 ||
         surface->h <= 0) {
         std::fprintf(stderr, "ekudemo-capture: only 32-bit frames can be written\n");
@@ -80,5 +75,7 @@ bool WriteFrame(SDL_Surface* surface, bool raw, const char* path) {
         std::fprintf(stderr, "ekudemo-capture: cannot read the frame: %s\n", SDL_GetError());
         return false;
     }
-    return raw ? WriteRaw(words, path) : WritePng(words, surface->w, surface->h, path);
+    const bool written =
+        raw ? WriteRaw(words, file) : WritePng(words, surface->w, surface->h, file);
+    return written && CommitOutput(file);
 }

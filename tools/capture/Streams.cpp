@@ -2,16 +2,32 @@
 
 #include "capture/Progress.h"
 #include "driver/Demo.h"
+#include "output/OutputFile.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 }
 
+#include <cerrno>
 #include <cstring>
 #include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+constexpr Container Containers[] = {
+    {".mp4", "mp4", "libx264", "aac"},
+    {".mkv", "matroska", "libx264", "aac"},
+    {".mov", "mov", "libx264", "aac"},
+    {".webm", "webm", "libvpx-vp9", "libvorbis"},
+};
+
+constexpr int IoBufferSize = 1 << 16;
+
+bool ShowLog = false;
 
 constexpr int DefaultSoundFrame =
     1024; // stereo frames per sound frame when the encoder leaves it open
@@ -49,16 +65,8 @@ bool AllocateFrame(OutputStream& s) {
     return true;
 }
 
-bool OpenVideo(MediaFile& m, int fps, int scale) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec) codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec) {
-        CaptureMessage("this FFmpeg has no H.264 encoder (libx264)");
-        return false;
-    }
-    OutputStream& s = m.video;
-    if (!AddStream(m, s, codec)) return false;
-    AVCodecContext* c = s.codec;
+// The video encoder's settings, the same for a capture and a measurement.
+void SetVideo(AVCodecContext* c, int fps, int scale) {
     c->width = ScreenWidth * scale;
     c->height = ScreenHeight * scale;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -69,31 +77,40 @@ bool OpenVideo(MediaFile& m, int fps, int scale) {
     c->colorspace = AVCOL_SPC_SMPTE170M;
     c->color_primaries = AVCOL_PRI_SMPTE170M;
     c->color_trc = AVCOL_TRC_SMPTE170M;
-    if (std::strcmp(codec->name, "libx264") == 0) {
+    if (std::strcmp(c->codec->name, "libx264") == 0) {
         // Encoding is most of a capture's time: the fastest preset keeps it
         // several times faster than real time even at 1280x800, and flat
         // pixel art stays small without the slower tools.
         av_opt_set(c->priv_data, "preset", "ultrafast", 0);
         av_opt_set(c->priv_data, "crf", "16", 0);
+    } else if (std::strcmp(c->codec->name, "libvpx-vp9") == 0) {
+        // VP9 for .webm: constant quality, at libvpx's fastest.
+        c->bit_rate = 0;
+        av_opt_set(c->priv_data, "crf", "20", 0);
+        av_opt_set(c->priv_data, "deadline", "realtime", 0);
+        av_opt_set(c->priv_data, "cpu-used", "8", 0);
     }
-    if (!OpenStream(s, "H.264", av_frame_alloc())) return false;
+}
+
+bool OpenVideo(MediaFile& m, const Container& container, int fps, int scale) {
+    OutputStream& s = m.video;
+    if (!AddStream(m, s, avcodec_find_encoder_by_name(container.video))) return false;
+    AVCodecContext* c = s.codec;
+    SetVideo(c, fps, scale);
+    if (!OpenStream(s, container.video, av_frame_alloc())) return false;
     s.frame->format = c->pix_fmt;
     s.frame->width = c->width;
     s.frame->height = c->height;
     return AllocateFrame(s);
 }
 
-bool OpenAudio(MediaFile& m) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("aac");
-    if (!codec) {
-        CaptureMessage("this FFmpeg has no AAC encoder");
-        return false;
-    }
+bool OpenAudio(MediaFile& m, const Container& container) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(container.audio);
     bool planarFloat = false;
     for (const AVSampleFormat* f = codec->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f)
         if (*f == AV_SAMPLE_FMT_FLTP) planarFloat = true;
     if (!planarFloat) {
-        CaptureMessage("the AAC encoder does not take planar floats");
+        CaptureMessage("the %s encoder does not take planar floats", container.audio);
         return false;
     }
     OutputStream& s = m.audio;
@@ -106,8 +123,8 @@ bool OpenAudio(MediaFile& m) {
     c->time_base = AVRational{1, MixRate};
     // The fast coder: several times quicker than the default search, and at
     // this rate a chiptune sounds the same.
-    av_opt_set(c->priv_data, "aac_coder", "fast", 0);
-    if (!OpenStream(s, "AAC", av_frame_alloc())) return false;
+    if (std::strcmp(codec->name, "aac") == 0) av_opt_set(c->priv_data, "aac_coder", "fast", 0);
+    if (!OpenStream(s, container.audio, av_frame_alloc())) return false;
     s.frame->format = AV_SAMPLE_FMT_FLTP;
     s.frame->sample_rate = MixRate;
     s.frame->nb_samples = SoundFrameSize(s);
@@ -120,6 +137,96 @@ void CloseStream(OutputStream& s) {
     av_frame_free(&s.frame);
     avcodec_free_context(&s.codec);
     s.pending.clear();
+}
+
+// Our own I/O on the output's descriptor, so that FFmpeg never opens a path.
+int WriteToFile(void* opaque, uint8_t* bytes, int size) {
+    auto* file = static_cast<OutputFile*>(opaque);
+    for (int done = 0; done < size;) {
+        const ssize_t n = write(file->fd, bytes + done, size_t(size - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return AVERROR(errno);
+        done += int(n);
+    }
+    return size;
+}
+
+int64_t SeekFd(int fd, int64_t offset, int whence) {
+    if (whence == AVSEEK_SIZE) {
+        struct stat st {};
+        return fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+    }
+    const off_t at = lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
+}
+
+int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
+    return SeekFd(static_cast<OutputFile*>(opaque)->fd, offset, whence);
+}
+
+// Reading back what was written, at a position of its own: MP4's fast start
+// moves the index to the front when the file is complete.
+struct ReadBack {
+    int fd;
+    int64_t position;
+};
+
+int ReadFromFile(void* opaque, uint8_t* bytes, int size) {
+    auto* r = static_cast<ReadBack*>(opaque);
+    const ssize_t n = pread(r->fd, bytes, size_t(size), off_t(r->position));
+    if (n < 0) return AVERROR(errno);
+    if (n == 0) return AVERROR_EOF;
+    r->position += n;
+    return int(n);
+}
+
+int64_t SeekReadBack(void* opaque, int64_t offset, int whence) {
+    auto* r = static_cast<ReadBack*>(opaque);
+    if (whence == AVSEEK_SIZE) return SeekFd(r->fd, 0, AVSEEK_SIZE);
+    whence &= ~AVSEEK_FORCE;
+    const int64_t size = SeekFd(r->fd, 0, AVSEEK_SIZE);
+    const int64_t at = whence == SEEK_SET   ? offset
+                       : whence == SEEK_CUR ? r->position + offset
+                       : whence == SEEK_END ? size + offset
+                                            : -1;
+    if (at < 0) return AVERROR(EINVAL);
+    r->position = at;
+    return at;
+}
+
+AVIOContext* MakeIo(void* opaque, bool write) {
+    auto* buffer = static_cast<uint8_t*>(av_malloc(IoBufferSize));
+    if (!buffer) return nullptr;
+    AVIOContext* io = write ? avio_alloc_context(buffer, IoBufferSize, 1, opaque, nullptr,
+                                                 WriteToFile, SeekInFile)
+                            : avio_alloc_context(buffer, IoBufferSize, 0, opaque, ReadFromFile,
+                                                 nullptr, SeekReadBack);
+    if (!io) av_free(buffer);
+    return io;
+}
+
+void FreeIo(AVIOContext*& io) {
+    if (!io) return;
+    av_freep(&io->buffer);
+    avio_context_free(&io);
+}
+
+// The muxer opens nothing but the file it writes, for reading it back.
+int OpenForMuxer(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary**) {
+    auto* file = static_cast<OutputFile*>(s->opaque);
+    if ((flags & AVIO_FLAG_WRITE) || !url || !s->url || std::strcmp(url, s->url) != 0)
+        return AVERROR(EPERM);
+    auto* r = new ReadBack{file->fd, 0};
+    *pb = MakeIo(r, false);
+    if (*pb) return 0;
+    delete r;
+    return AVERROR(ENOMEM);
+}
+
+int CloseForMuxer(AVFormatContext*, AVIOContext* pb) {
+    delete static_cast<ReadBack*>(pb->opaque);
+    FreeIo(pb);
+    return 0;
 }
 
 // Encodes the first `frames` pending stereo frames as one sound frame.
@@ -149,21 +256,56 @@ bool AvFail(const char* what, int error) {
     return false;
 }
 
-bool OpenMedia(MediaFile& m, const char* path, const char* out, int fps, int scale) {
-    // The container follows OUT's name (.mp4, .mkv, .mov ...), MP4 when the
-    // name says nothing.
-    const AVOutputFormat* container = av_guess_format(nullptr, out, nullptr);
-    if (!container) container = av_guess_format("mp4", nullptr, nullptr);
-    if (int error = avformat_alloc_output_context2(&m.format, container, nullptr, path); error < 0)
+const Container* FindContainer(const char* out) {
+    const char* dot = std::strrchr(out, '.');
+    const char* slash = std::strrchr(out, '/');
+    const Container* found = nullptr;
+    for (const Container& c : Containers)
+        if (dot && (!slash || dot > slash) && strcasecmp(dot, c.extension) == 0) found = &c;
+    if (!found) {
+        CaptureMessage("\"%s\": a video's name ends in .mp4, .mkv, .mov or .webm", out);
+        return nullptr;
+    }
+    for (const char* encoder : {found->video, found->audio})
+        if (!avcodec_find_encoder_by_name(encoder)) {
+            CaptureMessage("this FFmpeg has no %s encoder, which %s needs", encoder,
+                           found->extension);
+            return nullptr;
+        }
+    return found;
+}
+
+void ShowEncoderLog(bool show) {
+    ShowLog = show;
+}
+
+AVCodecContext* OpenVideoEncoder(const Container& container, int fps, int scale) {
+    AVCodecContext* c = avcodec_alloc_context3(avcodec_find_encoder_by_name(container.video));
+    if (!c) return nullptr;
+    SetVideo(c, fps, scale);
+    if (avcodec_open2(c, c->codec, nullptr) < 0) avcodec_free_context(&c);
+    return c;
+}
+
+bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int fps, int scale) {
+    av_log_set_level(ShowLog ? AV_LOG_INFO : AV_LOG_QUIET);
+    m.file = &file;
+    if (int error =
+            avformat_alloc_output_context2(&m.format, nullptr, container.muxer, file.path.c_str());
+        error < 0)
         return AvFail("cannot start the video file", error);
-    if (!OpenVideo(m, fps, scale) || !OpenAudio(m)) return false;
+    m.format->opaque = &file;
+    m.format->io_open = OpenForMuxer;
+    m.format->io_close2 = CloseForMuxer;
+    m.format->pb = MakeIo(&file, true);
+    if (!m.format->pb) return AvFail("cannot start the video file", AVERROR(ENOMEM));
+    m.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (!OpenVideo(m, container, fps, scale) || !OpenAudio(m, container)) return false;
     m.packet = av_packet_alloc();
     if (!m.packet) return AvFail("cannot start the video file", AVERROR(ENOMEM));
-    if (!(m.format->oformat->flags & AVFMT_NOFILE))
-        if (int error = avio_open(&m.format->pb, path, AVIO_FLAG_WRITE); error < 0)
-            return AvFail("cannot write the video file", error);
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "movflags", "+faststart", 0); // playable while it downloads
+    if (std::strcmp(container.muxer, "mp4") == 0 || std::strcmp(container.muxer, "mov") == 0)
+        av_dict_set(&options, "movflags", "+faststart", 0); // playable while it downloads
     int error = avformat_write_header(m.format, &options);
     av_dict_free(&options);
     if (error < 0) return AvFail("cannot write the video file", error);
@@ -206,9 +348,8 @@ bool FinishMedia(MediaFile& m) {
     if (!WriteFrame(m, m.video, nullptr) || !WriteFrame(m, m.audio, nullptr)) return false;
     if (int error = av_write_trailer(m.format); error < 0)
         return AvFail("cannot finish the video file", error);
-    if (m.format->pb)
-        if (int error = avio_closep(&m.format->pb); error < 0)
-            return AvFail("cannot finish the video file", error);
+    avio_flush(m.format->pb);
+    if (m.format->pb->error < 0) return AvFail("cannot finish the video file", m.format->pb->error);
     return true;
 }
 
@@ -217,7 +358,7 @@ void CloseMedia(MediaFile& m) {
     CloseStream(m.audio);
     CloseStream(m.video);
     if (m.format) {
-        if (m.format->pb) avio_closep(&m.format->pb);
+        FreeIo(m.format->pb);
         avformat_free_context(m.format);
         m.format = nullptr;
     }

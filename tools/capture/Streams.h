@@ -1,6 +1,8 @@
 // The video file's FFmpeg side, built as FFmpeg's doc/examples/mux.c is: one
 // OutputStream per stream (AddStream, OpenVideo, OpenAudio, WriteFrame,
-// CloseStream) and the media file that holds them. H.264 and AAC.
+// CloseStream) and the media file that holds them. FFmpeg writes only through
+// our own I/O on the output's descriptor: it never opens a path itself, and
+// no name is taken for one of its protocols.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +14,24 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+struct OutputFile;
+
 inline constexpr int MixRate = 44100;
+
+// A container the capture writes, chosen by OUT's ending, and its encoders.
+// Each of them holds the whole video in one file.
+struct Container {
+    const char* extension;
+    const char* muxer;
+    const char* video;
+    const char* audio;
+};
+
+// OUT's container, or null after a message when its name ends otherwise or
+// this FFmpeg lacks one of the encoders.
+const Container* FindContainer(const char* out);
+// FFmpeg's own log lines on standard error (for --verbose); off by default.
+void ShowEncoderLog(bool show);
 
 // One encoded stream of the file and the frame it is fed through.
 struct OutputStream {
@@ -25,19 +44,22 @@ struct OutputStream {
 
 struct MediaFile {
     AVFormatContext* format = nullptr;
+    OutputFile* file = nullptr; // where the I/O goes
     OutputStream video, audio;
     AVPacket* packet = nullptr;
 };
 
-// Everything up to the file's header, written to `path`; `out` (OUT as the
-// user gave it) chooses the container. False after a message.
-bool OpenMedia(MediaFile& m, const char* path, const char* out, int fps, int scale);
+// Everything up to the file's header, written into `file`. False after a
+// message.
+bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int fps, int scale);
+// The video encoder alone, as OpenMedia sets it up, for measuring it.
+AVCodecContext* OpenVideoEncoder(const Container& container, int fps, int scale);
 // Sends one frame (null: the end) and writes every packet it gives back.
 bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame);
 // Adds interleaved stereo samples, encoding every whole sound frame.
 bool QueueSound(MediaFile& m, std::span<const int16_t> samples);
 // The last short sound frame, both encoders drained, the trailer written and
-// the file closed.
+// everything flushed into the file (which the caller then commits).
 bool FinishMedia(MediaFile& m);
 // Frees everything; the file is closed if it is still open.
 void CloseMedia(MediaFile& m);

@@ -3,7 +3,7 @@
 // reached at n / fps seconds.
 #include "capture/Video.h"
 #include "capture/Capture.h"
-#include "capture/OutputFile.h"
+#include "capture/Interrupt.h"
 #include "capture/Progress.h"
 #include "capture/Streams.h"
 #include "capture/Yuv.h"
@@ -11,6 +11,7 @@
 #include "driver/Demo.h"
 #include "driver/Timeline.h"
 #include "music/Music.h"
+#include "output/OutputFile.h"
 
 #include <algorithm>
 #include <array>
@@ -109,36 +110,29 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
     return 0;
 }
 
-int CaptureToFile(SDL_Surface* screen, const SurfaceSlotArray& slots, int fps, int scale,
-                  unsigned seed, const char* out, int64_t maxFrames, CaptureTimes& times) {
-    TempFile temp;
-    if (!temp.Create(out)) return 1;
-    temp.Close(); // FFmpeg opens it by name
-    MediaFile m;
-    int status = 1;
-    if (OpenMedia(m, temp.Path(), out, fps, scale))
-        status = CaptureFrames(m, screen, slots, fps, scale, seed, out, maxFrames, times);
-    CloseMedia(m);
-    if (status == 0 && (ReportInterrupt(out) || !temp.Commit(out))) status = 1;
-    return status;
-}
-
 } // namespace
 
 int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
                       CaptureTimes* times) {
     if (fps < 1 || scale < 1) return 1;
+    // Everything that can refuse OUT does so before any work.
+    InterruptWatch watch;
+    OutputFile file;
+    if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
+    const Container* container = FindContainer(out);
+    if (!container) return 1;
     // Loaded as the greeting loads it, but silent: the music is rendered here.
     SurfaceSlotArray slots;
     if (!LoadGreetingData(slots)) return 1;
-    InterruptWatch watch;
-    av_log_set_level(AV_LOG_ERROR); // the encoders' chatter is not ours to show
     SDL_Surface* screen = MakeFrameSurface();
+    MediaFile m;
     int status = 1;
     CaptureTimes ignored;
-    if (screen && !ReportInterrupt(out))
-        status = CaptureToFile(screen, slots, fps, scale, seed, out, maxFrames,
+    if (screen && !ReportInterrupt(out) && OpenMedia(m, file, *container, fps, scale))
+        status = CaptureFrames(m, screen, slots, fps, scale, seed, out, maxFrames,
                                times ? *times : ignored);
+    CloseMedia(m);
+    if (status == 0 && (ReportInterrupt(out) || !CommitOutput(file))) status = 1;
 
     SDL_FreeSurface(screen);
     FreeGreetingData(slots);

@@ -1,18 +1,19 @@
 // The music alone as a WAV file: 16-bit stereo PCM at the mixing rate, up to
 // the greeting's end.
 #include "capture/Capture.h"
-#include "capture/OutputFile.h"
+#include "capture/Interrupt.h"
 #include "capture/Progress.h"
 
 #include "driver/Timeline.h"
 #include "music/Music.h"
+#include "output/OutputFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -44,63 +45,57 @@ std::vector<uint8_t> WavHeader(uint32_t dataBytes) {
     return h;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-int WriteWav(const char* out) {
-    TempFile temp;
-    if (!temp.Create(out)) return 1;
-    std::unique_ptr<std::FILE, FileCloser> file(fdopen(temp.Fd(), "wb"));
-    if (!file) {
-        CaptureMessage("cannot write \"%s\": %s", out, std::strerror(errno));
-        return 1;
-    }
-    temp.Release();
-
-    const std::vector<uint8_t> blank = WavHeader(0);
-    bool written = std::fwrite(blank.data(), 1, blank.size(), file.get()) == blank.size();
+int WriteWav(OutputFile& file, const char* out) {
+    if (!WriteOutput(file, WavHeader(0).data(), 44)) return 1;
     // RIFF sizes are 32-bit: stop well before they would wrap.
     constexpr uint64_t MaxDataBytes = 0xFFFFFFFFu - 64;
     uint64_t dataBytes = 0;
     std::array<int16_t, 2 * WavChunk> chunk;
-    std::array<uint8_t, 4 * WavChunk> bytes;
-    while (written && FMUSIC_GetOrder(SongHandle) < EndOrder) {
-        if (ReportInterrupt(out)) return 1;
-        const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), WavChunk), 0, WavChunk);
-        for (size_t i = 0; i < size_t(2 * got); ++i) {
-            bytes[2 * i] = uint8_t(uint16_t(chunk[i]));
-            bytes[2 * i + 1] = uint8_t(uint16_t(chunk[i]) >> 8);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(1 << 16);
+    for (;;) {
+        const bool more = FMUSIC_GetOrder(SongHandle) < EndOrder;
+        int got = 0;
+        if (more) {
+            if (ReportInterrupt(out)) return 1;
+            got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), WavChunk), 0, WavChunk);
+            for (size_t i = 0; i < size_t(2 * got); ++i) {
+                bytes.push_back(uint8_t(uint16_t(chunk[i])));
+                bytes.push_back(uint8_t(uint16_t(chunk[i]) >> 8));
+            }
+            dataBytes += uint64_t(4 * got);
+            if (dataBytes > MaxDataBytes) {
+                CaptureMessage("the music is too long for a WAV file");
+                return 1;
+            }
         }
-        written = std::fwrite(bytes.data(), 1, size_t(4 * got), file.get()) == size_t(4 * got);
-        dataBytes += uint64_t(4 * got);
-        if (dataBytes > MaxDataBytes) {
-            CaptureMessage("the music is too long for a WAV file");
-            return 1;
+        const bool last = !more || got < WavChunk || FMUSIC_IsFinished(SongHandle);
+        if (last || bytes.size() + 4 * WavChunk > bytes.capacity()) {
+            if (!WriteOutput(file, bytes.data(), bytes.size())) return 1;
+            bytes.clear();
         }
-        if (got < WavChunk || FMUSIC_IsFinished(SongHandle)) break;
+        if (last) break;
     }
     const std::vector<uint8_t> header = WavHeader(uint32_t(dataBytes));
-    written = written && std::fseek(file.get(), 0, SEEK_SET) == 0 &&
-              std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
-    if (std::fclose(file.release()) != 0) written = false;
-    if (!written) {
+    if (pwrite(file.fd, header.data(), header.size(), 0) != ssize_t(header.size())) {
         CaptureMessage("cannot write \"%s\": %s", out, std::strerror(errno));
         return 1;
     }
-    if (ReportInterrupt(out) || !temp.Commit(out)) return 1;
+    if (ReportInterrupt(out) || !CommitOutput(file)) return 1;
     return 0;
 }
 
 } // namespace
 
 int CaptureWav(const char* out) {
+    InterruptWatch watch;
+    OutputFile file;
+    if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
     const char* const data[] = {ModulePath};
     if (!Readable(data)) return 1;
-    InterruptWatch watch;
     FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
     InitMusic(ModulePath);
-    const int status = Interrupted.load() ? (ReportInterrupt(out), 1) : WriteWav(out);
+    const int status = Interrupted.load() ? (ReportInterrupt(out), 1) : WriteWav(file, out);
     StopMusic();
     SDL_Quit();
     return status;

@@ -8,6 +8,7 @@
 #include "Canvas.h"
 #include "Pictures.h"
 #include "Song.h"
+#include "output/OutputFile.h"
 #include "songcheck/SongCheck.h"
 
 #include <CLI/CLI.hpp>
@@ -57,16 +58,11 @@ std::filesystem::path OutPath(const std::filesystem::path& dir, const char* path
     return dir / DataFileName(path);
 }
 
+// Each file appears whole or not at all: a full disk leaves the old file.
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "ekudemo-makedata: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    OutputFile file;
+    return OpenOutput(file, "ekudemo-makedata", path.c_str()) &&
+           WriteOutput(file, bytes.data(), bytes.size()) && CommitOutput(file);
 }
 
 bool ReadFile(const char* path, std::vector<uint8_t>& bytes,

@@ -1,0 +1,27 @@
+// The watch for Ctrl-C, SIGTERM and the other signals that end a program,
+// which lets a capture stop cleanly with a message.
+#pragma once
+
+#include <atomic>
+#include <csignal>
+#include <cstddef>
+
+// Set by one of WatchedSignals while an InterruptWatch lives; the loops check
+// it and leave through the normal clean-up. (The output is an unnamed file
+// until it is complete, so even a signal that cannot be caught leaves nothing.)
+extern std::atomic<bool> Interrupted;
+
+class InterruptWatch {
+  public:
+    InterruptWatch();
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  private:
+    static constexpr size_t WatchedCount = 8;
+    struct sigaction old_[WatchedCount] {};
+};
+
+// True, after a message, when the capture was interrupted.
+bool ReportInterrupt(const char* out);

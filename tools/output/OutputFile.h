@@ -1,0 +1,61 @@
+// Output files written completely or not at all, for every program that
+// writes files (the capture tool, the data generator).
+//
+// Only regular files are written. The output's name must be a new file in an
+// existing folder or a regular file the user may write: a device node, FIFO,
+// socket, folder, read-only file or symbolic link (name its target instead)
+// is refused before anything is written, and so is any file the program reads
+// or a name inside a folder it reads from.
+//
+// The output grows in an unnamed file in the folder of its name (O_TMPFILE)
+// and is linked into place only when complete, so a failure, an interrupt or
+// even SIGKILL at any moment leaves nothing behind; an existing file is
+// replaced only by a complete new one and keeps its permissions. Where the
+// file system has no unnamed files, a hidden temporary ".ekudemo-XXXXXX"
+// stands in for it and is removed on every path that returns.
+//
+//   OutputFile file;
+//   if (!OpenOutput(file, "ekudemo-capture", out, inputs)) return 1;
+//   if (!WriteOutput(file, bytes, size)) return 1;   // or write to file.fd
+//   if (!CommitOutput(file)) return 1;               // else nothing is left
+//
+// Each routine prints "PROGRAM: ..." with the reason on standard error when it
+// fails and returns false.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <sys/types.h>
+
+struct OutputFile {
+    int fd = -1;           // the file being written
+    std::string program;   // for messages
+    std::string path;      // the output's name as given
+    std::string name;      // its last component
+    int folder = -1;       // its folder, opened
+    std::string temporary; // the hidden name where there are no unnamed files
+    mode_t mode = 0;       // the permissions the file gets
+    bool replaces = false; // an existing file is replaced
+    uid_t owner = 0;       // the replaced file's owner and group
+    gid_t group = 0;
+
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+};
+
+// Checks `path` as above against the files and folders in `inputs` and starts
+// the unnamed file.
+bool OpenOutput(OutputFile& file, const char* program, const char* path,
+                std::span<const char* const> inputs = {});
+// Only the checks of OpenOutput, for a program that must refuse an output
+// before it does anything else.
+bool CheckOutput(const char* program, const char* path, std::span<const char* const> inputs);
+// Writes all of `data` at the file's current offset.
+bool WriteOutput(OutputFile& file, const void* data, size_t size);
+// Puts the complete file in place of the output's name.
+bool CommitOutput(OutputFile& file);
+// Drops what was written; the output's name is untouched.
+void DiscardOutput(OutputFile& file);
