@@ -391,11 +391,56 @@ TEST_F(Capture, NamesAreFilesNeverProtocols) {
     EXPECT_EQ(Outputs(), (Names{"file:z.mkv", longName, "x:y.mp4"}));
 }
 
-TEST_F(Capture, StillPastTheEndIsRefused) {
+TEST_F(Capture, StillOutsideTheGreetingIsRefused) {
     RunResult run = Run({"--still", "11", "0", "0", "late.png"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("past the greeting's end"), std::string::npos) << run.err;
+    run = Run({"--still", "-1", "0", "0", "early.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("before the greeting's start"), std::string::npos) << run.err;
     EXPECT_EQ(Outputs(), Names{});
+}
+
+TEST_F(Capture, CommandLineSaysWhatItDoes) {
+    RunResult help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("ekudemo-capture --wav OUT.wav"), std::string::npos) << help.out;
+    RunResult version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "ekudemo-capture " EKUDEMO_VERSION "\n");
+
+    // Unknown options, conflicting modes, options that do not apply to the
+    // chosen mode and malformed values: a usage line, status 2, no file.
+    const std::vector<std::vector<std::string>> errors = {
+        {"--bogus", "x.mp4"},
+        {"x.mp4", "y.mp4"},
+        {},
+        {"--wav", "w.wav", "--still", "0", "0", "0"},
+        {"--wav", "w.wav", "x.mp4"},
+        {"--still", "0", "0", "0", "--effect", "tunnel", "--time", "0", "x.png"},
+        {"--effect", "tunnel", "x.png"},
+        {"--time", "5", "x.png"},
+        {"--still", "0", "0", "0", "--fps", "30", "x.png"},
+        {"--still", "0", "0", "0", "--scale", "2", "x.png"},
+        {"--effect", "flares", "--time", "0", "--verbose", "x.png"},
+        {"--raw", "x.mp4"},
+        {"--wav", "w.wav", "--raw"},
+        {"--wav", "w.wav", "--seed", "3"},
+        {"--still", "0", "0", "x.png"},
+        {"--still", "0", "0", "99999999999", "x.png"},
+        {"--seed", "-1", "x.mp4"},
+        {"--fps", "0", "x.mp4"},
+        {"--scale", "9", "x.mp4"},
+    };
+    for (const auto& args : errors) {
+        RunResult run = Run(args);
+        std::string line;
+        for (const std::string& arg : args)
+            line += arg + " ";
+        EXPECT_EQ(run.status, 2) << line << run.err;
+        EXPECT_NE(run.err.find("usage: ekudemo-capture"), std::string::npos) << line << run.err;
+        EXPECT_EQ(Outputs(), Names{}) << line;
+    }
 }
 
 // Killed at any moment, a capture leaves OUT as it was and nothing else; the

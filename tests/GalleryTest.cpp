@@ -109,7 +109,7 @@ TEST(GalleryCapture, UnknownEffectOrMissingTimeIsRefused) {
     r = RunProgram(
         {ProgramPath("ekudemo-capture").string(), "--effect", "tunnel", (dir / "x.png").string()},
         {dir.Path(), Headless});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2); // a usage error
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
 }
 

@@ -1,90 +1,95 @@
+// ekudemo-capture's command line: one of four modes, each with only the
+// options that apply to it.
 #include "capture/Capture.h"
+#include "capture/Streams.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace {
 
 const char* const Usage =
     "usage: ekudemo-capture --still ORDER ROW TIME_MS [--seed S] [--raw] OUT.png\n"
     "       ekudemo-capture --effect tunnel|flares|wobble --time T_MS [--seed S] [--raw] OUT.png\n"
-    "       ekudemo-capture [--fps N] [--scale K] [--seed S] OUT.mp4\n"
+    "       ekudemo-capture [--fps N] [--scale K] [--seed S] [--verbose] OUT.mp4|.mkv|.mov|.webm\n"
     "       ekudemo-capture --wav OUT.wav\n";
 
-bool ParseInt(const char* text, long long low, long long high, long long& value) {
-    std::string_view s(text);
-    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    return error == std::errc() && end == s.data() + s.size() && value >= low && value <= high;
-}
-
-int Fail(const char* what) {
-    std::fprintf(stderr, "ekudemo-capture: %s\n%s", what, Usage);
-    return 1;
+// A usage error: what is wrong, the usage lines, status 2.
+int UsageError(const std::string& what) {
+    std::fprintf(stderr, "ekudemo-capture: %s\n%sRun with --help for more information.\n",
+                 what.c_str(), Usage);
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    enum { Video, Still, Effect, Wav } mode = Video;
-    long long still[3] = {0, 0, 0};
-    const char* effect = nullptr;
-    long long timeMs = 0, seed = 1, fps = 60, scale = 4;
-    bool raw = false, haveTime = false;
-    const char* out = nullptr;
+    CLI::App app("Draws the birthday greeting offline, from the folder that holds dat/: a still, "
+                 "a frame of an effect the greeting never shows, the whole greeting as a video "
+                 "with sound, or its music alone.\n\n" +
+                     std::string(Usage),
+                 "ekudemo-capture");
+    app.set_version_flag("--version", "ekudemo-capture " EKUDEMO_VERSION);
 
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        auto next = [&](int count) { return i + count < argc; };
-        if (arg == "--still") {
-            if (!next(3)) return Fail("--still needs ORDER ROW TIME_MS");
-            for (int k = 0; k < 3; ++k)
-                if (!ParseInt(argv[++i], INT32_MIN, INT32_MAX, still[k]))
-                    return Fail("--still needs whole numbers ORDER ROW TIME_MS");
-            mode = Still;
-        } else if (arg == "--effect") {
-            if (!next(1)) return Fail("--effect needs tunnel, flares or wobble");
-            effect = argv[++i];
-            mode = Effect;
-        } else if (arg == "--time") {
-            if (!next(1) || !ParseInt(argv[++i], INT32_MIN, INT32_MAX, timeMs))
-                return Fail("--time needs a whole number of milliseconds");
-            haveTime = true;
-        } else if (arg == "--seed") {
-            if (!next(1) || !ParseInt(argv[++i], 0, UINT32_MAX, seed))
-                return Fail("--seed needs a whole number from 0 to 4294967295");
-        } else if (arg == "--fps") {
-            if (!next(1) || !ParseInt(argv[++i], 1, 240, fps))
-                return Fail("--fps needs a whole number from 1 to 240");
-        } else if (arg == "--scale") {
-            if (!next(1) || !ParseInt(argv[++i], 1, 8, scale))
-                return Fail("--scale needs a whole number from 1 to 8");
-        } else if (arg == "--raw") {
-            raw = true;
-        } else if (arg == "--wav") {
-            if (!next(1)) return Fail("--wav needs OUT.wav");
-            out = argv[++i];
-            mode = Wav;
-        } else if (arg.starts_with("--") || out) {
-            return Fail("unexpected argument");
-        } else {
-            out = argv[i];
-        }
-    }
-    if (!out) return Fail("no output file given");
+    std::vector<int32_t> still;
+    std::string effect, wav, out;
+    int32_t timeMs = 0;
+    uint32_t seed = 1;
+    int fps = 60, scale = 4;
+    bool raw = false, verbose = false;
+    CLI::Option* stillOpt =
+        app.add_option("--still", still,
+                       "one frame of the greeting at this music position and time")
+            ->expected(3)
+            ->allow_extra_args(false)
+            ->type_name("ORDER ROW TIME_MS");
+    CLI::Option* effectOpt =
+        app.add_option("--effect", effect, "one frame of an effect: tunnel, flares or wobble")
+            ->type_name("NAME");
+    CLI::Option* timeOpt =
+        app.add_option("--time", timeMs, "the effect's time in milliseconds")->type_name("T_MS");
+    CLI::Option* wavOpt = app.add_option("--wav", wav, "the music alone, 16-bit stereo 44.1 kHz")
+                              ->type_name("OUT.wav");
+    CLI::Option* seedOpt = app.add_option("--seed", seed,
+                                          "stands in for the clock that seeds "
+                                          "the crab's jitter and the flares (1)");
+    CLI::Option* rawOpt =
+        app.add_flag("--raw", raw, "a still's pixels as little-endian 32-bit words instead of PNG");
+    CLI::Option* fpsOpt =
+        app.add_option("--fps", fps, "video frames per second (60)")->check(CLI::Range(1, 240));
+    CLI::Option* scaleOpt = app.add_option("--scale", scale, "each pixel as a KxK block (4)")
+                                ->check(CLI::Range(1, 8))
+                                ->type_name("K");
+    CLI::Option* verboseOpt = app.add_flag("--verbose", verbose, "FFmpeg's own log lines");
+    CLI::Option* outOpt = app.add_option("OUT", out, "the file to write")->type_name("OUT");
 
-    switch (mode) {
-    case Still:
-        return CaptureStill(int32_t(still[0]), int32_t(still[1]), int32_t(still[2]), unsigned(seed),
-                            raw, out);
-    case Effect:
-        if (!haveTime) return Fail("--effect needs --time T_MS");
-        return CaptureEffect(effect, int32_t(timeMs), unsigned(seed), raw, out);
-    case Wav:
-        return CaptureWav(out);
-    case Video:
-        return CaptureVideo(int(fps), int(scale), unsigned(seed), out);
+    // The modes exclude each other; each takes only its own options.
+    stillOpt->excludes(effectOpt)->excludes(wavOpt);
+    effectOpt->excludes(wavOpt)->needs(timeOpt);
+    timeOpt->needs(effectOpt);
+    wavOpt->excludes(outOpt)->excludes(seedOpt);
+    for (CLI::Option* videoOnly : {fpsOpt, scaleOpt, verboseOpt})
+        videoOnly->excludes(stillOpt)->excludes(effectOpt)->excludes(wavOpt);
+    try {
+        app.parse(argc, argv);
+        if (*rawOpt && !*stillOpt && !*effectOpt)
+            throw CLI::ValidationError("--raw", "applies to --still and --effect only");
+        if (!*wavOpt && !*outOpt) throw CLI::RequiredError("OUT");
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return UsageError(e.what());
     }
-    return 1;
+
+    if (*stillOpt) return CaptureStill(still[0], still[1], still[2], seed, raw, out.c_str());
+    if (*effectOpt) return CaptureEffect(effect.c_str(), timeMs, seed, raw, out.c_str());
+    if (*wavOpt) return CaptureWav(wav.c_str());
+    ShowEncoderLog(verbose);
+    return CaptureVideo(fps, scale, seed, out.c_str());
 }
