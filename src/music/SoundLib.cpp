@@ -341,6 +341,8 @@ int FMUSIC_Render(FMUSIC_MODULE* mod, int16_t* out, int frames) {
     if (!mod || !out || frames <= 0) return 0;
     std::lock_guard<std::mutex> lock(DecoderLock);
     if (PlayingSong == mod) return 0; // the audio thread is playing it
+    // Offline renders repeat exactly: no random dither on the 16-bit output.
+    openmpt_module_ctl_set_integer(mod->decoder, "dither", 0);
     return RenderLocked(mod, out, frames);
 }
 

@@ -300,6 +300,9 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     m.format->pb = MakeIo(&file, true);
     if (!m.format->pb) return AvFail("cannot start the video file", AVERROR(ENOMEM));
     m.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Matroska draws a random segment identifier unless asked to repeat itself.
+    if (std::strcmp(container.muxer, "matroska") == 0 || std::strcmp(container.muxer, "webm") == 0)
+        m.format->flags |= AVFMT_FLAG_BITEXACT;
     if (!OpenVideo(m, container, fps, scale) || !OpenAudio(m, container)) return false;
     m.packet = av_packet_alloc();
     if (!m.packet) return AvFail("cannot start the video file", AVERROR(ENOMEM));
