@@ -3,19 +3,20 @@
 #include "driver/Timeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace {
 
-// True while the progress line waits for its next update.
-bool ProgressOnLine = false;
+// True while the progress line waits for its next update. The encoding
+// thread's messages end it too.
+std::atomic<bool> ProgressOnLine{false};
 
 } // namespace
 
 void EndProgressLine() {
-    if (ProgressOnLine) std::fputc('\n', stderr);
-    ProgressOnLine = false;
+    if (ProgressOnLine.exchange(false)) std::fputc('\n', stderr);
 }
 
 void CaptureMessage(const char* format, ...) {

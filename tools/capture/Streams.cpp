@@ -73,6 +73,9 @@ void SetVideo(AVCodecContext* c, int fps, int scale) {
     c->time_base = AVRational{1, fps};
     c->framerate = AVRational{fps, 1};
     c->gop_size = 2 * fps; // a key frame every two seconds, for seeking
+    // The encoder's own threads, as many as it likes for the cores there are;
+    // x264's frame threads give the same bytes from run to run.
+    c->thread_count = 0;
     c->color_range = AVCOL_RANGE_MPEG;
     c->colorspace = AVCOL_SPC_SMPTE170M;
     c->color_primaries = AVCOL_PRI_SMPTE170M;

@@ -1,6 +1,12 @@
 // The whole greeting rendered offline into a video file with sound. The music
 // is rendered here and is the clock: frame n shows the position the music has
 // reached at n / fps seconds.
+//
+// Two threads share the work: this one renders the music, draws each frame
+// and converts it for the encoder; the encoding thread encodes pictures and
+// sound and writes the file, while the video encoder runs threads of its
+// own. Finished frames pass between them through a small bounded handover,
+// so that a few frames are in flight at most.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -16,14 +22,19 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
 #include <span>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr int RenderChunk = 1024; // stereo frames rendered per call
+constexpr int FramesInFlight = 3; // pictures between drawing and encoding
 
 using Clock = std::chrono::steady_clock;
 
@@ -31,43 +42,105 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Renders the music on up to `target` stereo frames in all; false when the
-// encoder fails. Sets `ended` once the music gives less than asked.
-bool RenderMusicTo(MediaFile& m, int64_t target, int64_t& rendered, bool& ended) {
+// One frame's worth of work for the encoding thread: a picture (none at the
+// end) and the sound that comes before it.
+struct Handed {
+    AVFrame* picture = nullptr;
+    std::vector<int16_t> sound;
+    bool last = false;
+};
+
+// The frames between the two threads. Pictures go round: free, drawn into,
+// handed over, encoded, free again.
+struct Handover {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Handed> drawn;
+    std::vector<AVFrame*> free;
+    bool failed = false;   // the encoding thread gave up (after its message)
+    bool stopped = false;  // the drawing side gave up
+    bool finished = false; // the file is complete
+    double busy = 0;       // seconds the encoding thread worked
+};
+
+// A free picture to draw into, or null once the encoding thread has failed.
+AVFrame* TakeFree(Handover& h) {
+    std::unique_lock<std::mutex> lock(h.lock);
+    h.changed.wait(lock, [&] { return !h.free.empty() || h.failed; });
+    if (h.failed) return nullptr;
+    AVFrame* picture = h.free.back();
+    h.free.pop_back();
+    return picture;
+}
+
+bool HandOver(Handover& h, Handed&& handed) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    if (h.failed) return false;
+    h.drawn.push_back(std::move(handed));
+    h.changed.notify_all();
+    return true;
+}
+
+void Stop(Handover& h) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    h.stopped = true;
+    h.changed.notify_all();
+}
+
+// The encoding thread: until the last frame, or until either side gives up.
+void EncodeHanded(MediaFile& m, Handover& h) {
+    for (;;) {
+        Handed handed;
+        {
+            std::unique_lock<std::mutex> lock(h.lock);
+            h.changed.wait(lock, [&] { return !h.drawn.empty() || h.stopped; });
+            if (h.stopped || h.drawn.empty()) return;
+            handed = std::move(h.drawn.front());
+            h.drawn.pop_front();
+        }
+        const Clock::time_point t = Clock::now();
+        const bool ok = QueueSound(m, handed.sound) &&
+                        (!handed.picture || WriteFrame(m, m.video, handed.picture)) &&
+                        (!handed.last || FinishMedia(m));
+        std::lock_guard<std::mutex> lock(h.lock);
+        h.busy += Since(t);
+        if (handed.picture) h.free.push_back(handed.picture);
+        h.failed = !ok;
+        h.finished = ok && handed.last;
+        h.changed.notify_all();
+        if (!ok || handed.last) return;
+    }
+}
+
+// Renders the music on up to `target` stereo frames in all into `sound`.
+// Sets `ended` once the music gives less than asked.
+void RenderMusicTo(std::vector<int16_t>& sound, int64_t target, int64_t& rendered, bool& ended) {
     std::array<int16_t, 2 * RenderChunk> chunk;
     while (rendered < target && !ended) {
         const int want = int(std::min<int64_t>(target - rendered, RenderChunk));
         const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), want), 0, want);
         rendered += got;
         if (got < want || FMUSIC_IsFinished(SongHandle)) ended = true;
-        if (!QueueSound(m, std::span<const int16_t>(chunk.data(), size_t(2 * got)))) return false;
+        sound.insert(sound.end(), chunk.begin(), chunk.begin() + 2 * got);
     }
-    return true;
 }
 
-bool EncodePicture(MediaFile& m, SDL_Surface* screen, YuvScreen& yuv, int scale, int64_t n) {
-    if (int error = av_frame_make_writable(m.video.frame); error < 0)
-        return AvFail("cannot make a video frame", error);
-    ScreenToYuv(screen, yuv);
-    FillPicture(yuv, scale, m.video.frame);
-    m.video.frame->pts = n;
-    return WriteFrame(m, m.video, m.video.frame);
-}
-
-int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
-                  int scale, unsigned seed, const char* out, int64_t maxFrames,
-                  CaptureTimes& times) {
+// The drawing side: every frame drawn, converted and handed over, then the
+// sound to the end of the last frame. False when it stopped early.
+bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps, int scale,
+                unsigned seed, const char* out, int64_t maxFrames, CaptureTimes& times,
+                std::vector<AVFrame*>* kept) {
     Progress progress;
     progress.enabled = isatty(2);
     YuvScreen yuv;
-    const Clock::time_point loopStart = Clock::now();
     std::srand(seed);
     int64_t rendered = 0, frames = 0;
     bool ended = false;
+    std::vector<int16_t> sound;
     for (int64_t n = 0; maxFrames == 0 || n < maxFrames; ++n) {
-        if (ReportInterrupt(out)) return 1;
+        if (ReportInterrupt(out)) return false;
         Clock::time_point t = Clock::now();
-        if (!RenderMusicTo(m, n * MixRate / fps, rendered, ended)) return 1;
+        RenderMusicTo(sound, n * MixRate / fps, rendered, ended);
         times.music += Since(t);
 
         t = Clock::now();
@@ -76,44 +149,81 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
         FrameTime = int32_t(n * 1000 / fps);
         SDL_FillRect(screen, nullptr, 0);
         // The greeting is over at its last order, or earlier if the music is.
-        const bool over = ended || DrawScene(screen, slots, row);
+        if (ended || DrawScene(screen, slots, row)) break;
+        ScreenToYuv(screen, yuv);
         times.drawing += Since(t);
-        if (over) break;
-
         t = Clock::now();
-        if (!EncodePicture(m, screen, yuv, scale, n)) return 1;
-        times.encoding += Since(t);
+        AVFrame* picture = TakeFree(h);
+        times.waiting += Since(t);
+        if (!picture) return false;
+        t = Clock::now();
+        if (int error = av_frame_make_writable(picture); error < 0) {
+            Stop(h);
+            return AvFail("cannot make a video frame", error);
+        }
+        FillPicture(yuv, scale, picture);
+        picture->pts = n;
+        if (kept) kept->push_back(av_frame_clone(picture));
+        times.drawing += Since(t);
+        if (!HandOver(h, {picture, std::move(sound), false})) return false;
+        sound.clear();
         frames = n + 1;
         ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
     }
     EndProgressLine();
     if (frames == 0) {
         CaptureMessage("the music gives nothing to capture");
-        return 1;
+        return false;
     }
 
     // The sound runs to the end of the last frame; silence fills in where the
     // music ended inside it.
-    Clock::time_point t = Clock::now();
+    const Clock::time_point t = Clock::now();
     const int64_t end = frames * MixRate / fps;
-    if (!RenderMusicTo(m, end, rendered, ended)) return 1;
+    RenderMusicTo(sound, end, rendered, ended);
+    if (rendered < end) sound.resize(sound.size() + size_t(2 * (end - rendered)), 0);
     times.music += Since(t);
-    t = Clock::now();
-    if (rendered < end) {
-        const std::vector<int16_t> silence(size_t(2 * (end - rendered)), 0);
-        if (!QueueSound(m, silence)) return 1;
-    }
-    if (!FinishMedia(m)) return 1;
-    times.encoding += Since(t);
-    times.loop = Since(loopStart);
     times.frames = frames;
-    return 0;
+    return HandOver(h, {nullptr, std::move(sound), true});
+}
+
+int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
+                  int scale, unsigned seed, const char* out, int64_t maxFrames, CaptureTimes& times,
+                  std::vector<AVFrame*>* kept) {
+    Handover h;
+    for (int i = 0; i < FramesInFlight; ++i) {
+        AVFrame* picture = av_frame_alloc();
+        if (picture) {
+            picture->format = m.video.codec->pix_fmt;
+            picture->width = m.video.codec->width;
+            picture->height = m.video.codec->height;
+            h.free.push_back(picture);
+        }
+        if (!picture || av_frame_get_buffer(picture, 0) < 0) {
+            for (AVFrame*& f : h.free)
+                av_frame_free(&f);
+            return AvFail("cannot make a video frame", AVERROR(ENOMEM)), 1;
+        }
+    }
+
+    const Clock::time_point loopStart = Clock::now();
+    std::thread encoder(EncodeHanded, std::ref(m), std::ref(h));
+    const bool drawn = DrawFrames(h, screen, slots, fps, scale, seed, out, maxFrames, times, kept);
+    if (!drawn) Stop(h);
+    encoder.join();
+    times.loop = Since(loopStart);
+    times.encoding = h.busy;
+    for (Handed& handed : h.drawn)
+        if (handed.picture) h.free.push_back(handed.picture);
+    for (AVFrame*& f : h.free)
+        av_frame_free(&f);
+    return drawn && h.finished ? 0 : 1;
 }
 
 } // namespace
 
 int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
-                      CaptureTimes* times) {
+                      CaptureTimes* times, std::vector<AVFrame*>* kept) {
     if (fps < 1 || scale < 1) return 1;
     // Everything that can refuse OUT does so before any work.
     InterruptWatch watch;
@@ -130,7 +240,7 @@ int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_
     CaptureTimes ignored;
     if (screen && !ReportInterrupt(out) && OpenMedia(m, file, *container, fps, scale))
         status = CaptureFrames(m, screen, slots, fps, scale, seed, out, maxFrames,
-                               times ? *times : ignored);
+                               times ? *times : ignored, kept);
     CloseMedia(m);
     if (status == 0 && (ReportInterrupt(out) || !CommitOutput(file))) status = 1;
 

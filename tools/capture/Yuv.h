@@ -18,5 +18,6 @@ struct YuvScreen {
 
 // Converts a 32-bit 0x00RRGGBB screen of ScreenWidth x ScreenHeight pixels.
 void ScreenToYuv(SDL_Surface* screen, YuvScreen& yuv);
-// Fills a YUV420P frame of (ScreenWidth * scale) x (ScreenHeight * scale).
+// Fills a YUV420P frame of (ScreenWidth * scale) x (ScreenHeight * scale),
+// scale 1 to 8.
 void FillPicture(const YuvScreen& yuv, int scale, AVFrame* picture);
