@@ -106,7 +106,18 @@ TEST(OutputFile, RefusesWhatTheProgramReads) {
     EXPECT_TRUE(TryOpen(dir / "other", inputs).opened);
 }
 
-TEST(OutputFile, NothingIsVisibleUntilTheCommit) {
+// Both ways: unnamed files, and the hidden name where there are none.
+class Output : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { OutputWithoutUnnamedFiles = GetParam(); }
+    void TearDown() override { OutputWithoutUnnamedFiles = false; }
+};
+INSTANTIATE_TEST_SUITE_P(OutputFile, Output, ::testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& p) {
+                             return p.param ? "HiddenName" : "Unnamed";
+                         });
+
+TEST_P(Output, NothingIsLeftUnlessCommitted) {
     TempDir dir;
     WriteBytes(dir / "old", Old);
     {
@@ -116,7 +127,11 @@ TEST(OutputFile, NothingIsVisibleUntilTheCommit) {
         OutputFile second;
         ASSERT_TRUE(OpenOutput(second, "test", (dir / "old").c_str()));
         ASSERT_TRUE(WriteOutput(second, "new", 3));
-        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"old"});
+        // Only the hidden names are visible while the files grow, if any.
+        size_t hidden = 0;
+        for (const std::string& name : Names(dir.Path()))
+            hidden += name.rfind(".ekudemo-", 0) == 0;
+        EXPECT_EQ(hidden, GetParam() ? 2u : 0u);
         // Neither is committed: both vanish.
     }
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"old"});
@@ -130,7 +145,7 @@ TEST(OutputFile, NothingIsVisibleUntilTheCommit) {
     EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"new", "old"}));
 }
 
-TEST(OutputFile, ReplacingKeepsThePermissionsAndANewFileFollowsTheMask) {
+TEST_P(Output, ReplacingKeepsThePermissionsAndANewFileFollowsTheMask) {
     TempDir dir;
     WriteBytes(dir / "old", Old);
     ASSERT_EQ(chmod((dir / "old").c_str(), 0640), 0);
@@ -153,7 +168,7 @@ TEST(OutputFile, ReplacingKeepsThePermissionsAndANewFileFollowsTheMask) {
     EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"fresh", "old"}));
 }
 
-TEST(OutputFile, LongestNamesWork) {
+TEST_P(Output, LongestNamesWork) {
     TempDir dir;
     for (size_t length : {248u, 255u}) {
         const fs::path path = dir / std::string(length, 'n');
@@ -171,7 +186,7 @@ TEST(OutputFile, LongestNamesWork) {
 }
 
 // A small file system of the test's own, where it may mount one (as root).
-TEST(OutputFile, FullFileSystemKeepsTheOldFileAndLeavesNothing) {
+TEST_P(Output, FullFileSystemKeepsTheOldFileAndLeavesNothing) {
     TempDir dir;
     const fs::path small = dir / "small";
     fs::create_directory(small);

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+bool OutputWithoutUnnamedFiles = false;
+
 namespace {
 
 void Message(const OutputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -173,18 +175,16 @@ OutputFile::~OutputFile() {
     if (folder >= 0) close(folder);
 }
 
-bool CheckOutput(const char* program, const char* path, std::span<const char* const> inputs) {
-    OutputFile file;
-    return OpenFolder(file, program, path) && CheckTarget(file) && CheckInputs(file, inputs);
-}
-
 bool OpenOutput(OutputFile& file, const char* program, const char* path,
                 std::span<const char* const> inputs) {
     DiscardOutput(file);
     if (!OpenFolder(file, program, path) || !CheckTarget(file) || !CheckInputs(file, inputs))
         return false;
-    file.fd = openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    file.fd = OutputWithoutUnnamedFiles
+                  ? -1
+                  : openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (file.fd < 0) {
+        if (OutputWithoutUnnamedFiles) errno = EOPNOTSUPP;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return CannotWrite(file, errno);
         if (!CreateTemporary(file)) return false;

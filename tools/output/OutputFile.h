@@ -50,12 +50,12 @@ struct OutputFile {
 // the unnamed file.
 bool OpenOutput(OutputFile& file, const char* program, const char* path,
                 std::span<const char* const> inputs = {});
-// Only the checks of OpenOutput, for a program that must refuse an output
-// before it does anything else.
-bool CheckOutput(const char* program, const char* path, std::span<const char* const> inputs);
 // Writes all of `data` at the file's current offset.
 bool WriteOutput(OutputFile& file, const void* data, size_t size);
 // Puts the complete file in place of the output's name.
 bool CommitOutput(OutputFile& file);
 // Drops what was written; the output's name is untouched.
 void DiscardOutput(OutputFile& file);
+
+// True: behave as on a file system without unnamed files (for the tests).
+extern bool OutputWithoutUnnamedFiles;
