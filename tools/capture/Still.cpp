@@ -9,11 +9,12 @@
 
 int CaptureStill(int32_t order, int32_t row, int32_t timeMs, unsigned seed, bool raw,
                  const char* out) {
-    if (order < 0 || order >= EndOrder) {
-        std::fprintf(
-            stderr, "ekudemo-capture: order %d is %s (orders 0 to %d): \"%s\" is not written\n",
-            int(order), order < 0 ? "before the greeting's start" : "past the greeting's end",
-            int(EndOrder - 1), out);
+    // Nothing is drawn from the greeting's last order on.
+    if (order >= EndOrder) {
+        std::fprintf(stderr,
+                     "ekudemo-capture: order %d is past the greeting's end (it ends as order %d "
+                     "begins): \"%s\" is not written\n",
+                     int(order), int(EndOrder), out);
         return 1;
     }
     OutputFile file;

@@ -15,7 +15,6 @@
 #include "capture/Yuv.h"
 
 #include "driver/Demo.h"
-#include "driver/Timeline.h"
 #include "music/Music.h"
 #include "output/OutputFile.h"
 
@@ -23,7 +22,6 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <span>
@@ -128,12 +126,11 @@ void RenderMusicTo(std::vector<int16_t>& sound, int64_t target, int64_t& rendere
 // The drawing side: every frame drawn, converted and handed over, then the
 // sound to the end of the last frame. False when it stopped early.
 bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps, int scale,
-                unsigned seed, const char* out, int64_t maxFrames, CaptureTimes& times,
+                const char* out, int64_t maxFrames, CaptureTimes& times,
                 std::vector<AVFrame*>* kept) {
     Progress progress;
     progress.enabled = isatty(2);
     YuvScreen yuv;
-    std::srand(seed);
     int64_t rendered = 0, frames = 0;
     bool ended = false;
     std::vector<int16_t> sound;
@@ -144,12 +141,10 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
         times.music += Since(t);
 
         t = Clock::now();
-        CurrentOrder.store(FMUSIC_GetOrder(SongHandle), std::memory_order_relaxed);
-        const int32_t row = FMUSIC_GetRow(SongHandle);
-        FrameTime = int32_t(n * 1000 / fps);
         SDL_FillRect(screen, nullptr, 0);
         // The greeting is over at its last order, or earlier if the music is.
-        if (ended || DrawScene(screen, slots, row)) break;
+        if (ended || DrawMusicFrame(screen, slots, int32_t(n * 1000 / fps))) break;
+        const int32_t row = FMUSIC_GetRow(SongHandle);
         ScreenToYuv(screen, yuv);
         times.drawing += Since(t);
         t = Clock::now();
@@ -188,7 +183,7 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
 }
 
 int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
-                  int scale, unsigned seed, const char* out, int64_t maxFrames, CaptureTimes& times,
+                  int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
                   std::vector<AVFrame*>* kept) {
     Handover h;
     for (int i = 0; i < FramesInFlight; ++i) {
@@ -208,7 +203,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
 
     const Clock::time_point loopStart = Clock::now();
     std::thread encoder(EncodeHanded, std::ref(m), std::ref(h));
-    const bool drawn = DrawFrames(h, screen, slots, fps, scale, seed, out, maxFrames, times, kept);
+    const bool drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
     if (!drawn) Stop(h);
     encoder.join();
     times.loop = Since(loopStart);
@@ -233,20 +228,19 @@ int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_
     if (!container) return 1;
     // Loaded as the greeting loads it, but silent: the music is rendered here.
     SurfaceSlotArray slots;
-    if (!LoadGreetingData(slots)) return 1;
+    if (!LoadGreetingData(slots, seed)) return 1;
     SDL_Surface* screen = MakeFrameSurface();
     MediaFile m;
     int status = 1;
     CaptureTimes ignored;
     if (screen && !ReportInterrupt(out) && OpenMedia(m, file, *container, fps, scale))
-        status = CaptureFrames(m, screen, slots, fps, scale, seed, out, maxFrames,
+        status = CaptureFrames(m, screen, slots, fps, scale, out, maxFrames,
                                times ? *times : ignored, kept);
     CloseMedia(m);
     if (status == 0 && (ReportInterrupt(out) || !CommitOutput(file))) status = 1;
 
     SDL_FreeSurface(screen);
     FreeGreetingData(slots);
-    SDL_Quit();
     return status;
 }
 

@@ -4,6 +4,7 @@
 #include "capture/Interrupt.h"
 #include "capture/Progress.h"
 
+#include "driver/Data.h"
 #include "driver/Timeline.h"
 #include "music/Music.h"
 #include "output/OutputFile.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int MixRate = 44100;
 constexpr int WavChunk = 256; // small, so the WAV stops close to the last order's start
-constexpr const char* ModulePath = "dat/rimpaaa.s3m";
 
 void PutLe(std::vector<uint8_t>& bytes, uint32_t value, int size) {
     for (int i = 0; i < size; ++i)
@@ -91,10 +91,10 @@ int CaptureWav(const char* out) {
     InterruptWatch watch;
     OutputFile file;
     if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
-    const char* const data[] = {ModulePath};
+    const char* const data[] = {ModuleFile};
     if (!Readable(data)) return 1;
     FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
-    InitMusic(ModulePath);
+    InitMusic(ModuleFile);
     const int status = Interrupted.load() ? (ReportInterrupt(out), 1) : WriteWav(file, out);
     StopMusic();
     SDL_Quit();
