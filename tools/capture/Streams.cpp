@@ -137,6 +137,7 @@ bool OpenAudio(MediaFile& m, const Container& container) {
 }
 
 void CloseStream(OutputStream& s) {
+    av_packet_free(&s.packet);
     av_frame_free(&s.frame);
     avcodec_free_context(&s.codec);
     s.pending.clear();
@@ -307,8 +308,10 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     if (std::strcmp(container.muxer, "matroska") == 0 || std::strcmp(container.muxer, "webm") == 0)
         m.format->flags |= AVFMT_FLAG_BITEXACT;
     if (!OpenVideo(m, container, fps, scale) || !OpenAudio(m, container)) return false;
-    m.packet = av_packet_alloc();
-    if (!m.packet) return AvFail("cannot start the video file", AVERROR(ENOMEM));
+    m.video.packet = av_packet_alloc();
+    m.audio.packet = av_packet_alloc();
+    if (!m.video.packet || !m.audio.packet)
+        return AvFail("cannot start the video file", AVERROR(ENOMEM));
     AVDictionary* options = nullptr;
     if (std::strcmp(container.muxer, "mp4") == 0 || std::strcmp(container.muxer, "mov") == 0)
         av_dict_set(&options, "movflags", "+faststart", 0); // playable while it downloads
@@ -321,13 +324,14 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
 bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame) {
     int error = avcodec_send_frame(s.codec, frame);
     if (error < 0) return AvFail("cannot encode", error);
-    while ((error = avcodec_receive_packet(s.codec, m.packet)) >= 0) {
+    while ((error = avcodec_receive_packet(s.codec, s.packet)) >= 0) {
         // Every picture lasts one frame; without it the last one counts zero
         // and the video ends a frame before its sound.
-        if (&s == &m.video && m.packet->duration == 0) m.packet->duration = 1;
-        av_packet_rescale_ts(m.packet, s.codec->time_base, s.stream->time_base);
-        m.packet->stream_index = s.stream->index;
-        error = av_interleaved_write_frame(m.format, m.packet);
+        if (&s == &m.video && s.packet->duration == 0) s.packet->duration = 1;
+        av_packet_rescale_ts(s.packet, s.codec->time_base, s.stream->time_base);
+        s.packet->stream_index = s.stream->index;
+        std::lock_guard<std::mutex> lock(m.muxing);
+        error = av_interleaved_write_frame(m.format, s.packet);
         if (error < 0) return AvFail("cannot write the video file", error);
     }
     if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) return AvFail("cannot encode", error);
@@ -343,7 +347,7 @@ bool QueueSound(MediaFile& m, std::span<const int16_t> samples) {
     return true;
 }
 
-bool FinishMedia(MediaFile& m) {
+bool FinishSound(MediaFile& m) {
     OutputStream& s = m.audio;
     if (!s.pending.empty()) {
         const int size = SoundFrameSize(s);
@@ -351,7 +355,12 @@ bool FinishMedia(MediaFile& m) {
         if (!shortLast) s.pending.resize(size_t(2 * size), 0);
         if (!WriteSound(m, int(s.pending.size() / 2))) return false;
     }
-    if (!WriteFrame(m, m.video, nullptr) || !WriteFrame(m, m.audio, nullptr)) return false;
+    return WriteFrame(m, m.audio, nullptr);
+}
+
+bool FinishMedia(MediaFile& m) {
+    if (!WriteFrame(m, m.video, nullptr)) return false;
+    std::lock_guard<std::mutex> lock(m.muxing);
     if (int error = av_write_trailer(m.format); error < 0)
         return AvFail("cannot finish the video file", error);
     avio_flush(m.format->pb);
@@ -360,7 +369,6 @@ bool FinishMedia(MediaFile& m) {
 }
 
 void CloseMedia(MediaFile& m) {
-    av_packet_free(&m.packet);
     CloseStream(m.audio);
     CloseStream(m.video);
     if (m.format) {

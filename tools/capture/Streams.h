@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -38,15 +39,19 @@ struct OutputStream {
     AVStream* stream = nullptr;
     AVCodecContext* codec = nullptr;
     AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
     int64_t nextPts = 0;
     std::vector<int16_t> pending; // sound: interleaved stereo not yet in a frame
 };
 
+// The sound may be encoded on one thread while the pictures are on another:
+// each stream is used by one thread only, and writing into the file takes
+// turns. The muxer orders the packets by time whoever comes first.
 struct MediaFile {
     AVFormatContext* format = nullptr;
     OutputFile* file = nullptr; // where the I/O goes
     OutputStream video, audio;
-    AVPacket* packet = nullptr;
+    std::mutex muxing;
 };
 
 // Everything up to the file's header, written into `file`. False after a
@@ -58,7 +63,9 @@ AVCodecContext* OpenVideoEncoder(const Container& container, int fps, int scale)
 bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame);
 // Adds interleaved stereo samples, encoding every whole sound frame.
 bool QueueSound(MediaFile& m, std::span<const int16_t> samples);
-// The last short sound frame, both encoders drained, the trailer written and
+// The last short sound frame and the sound encoder drained.
+bool FinishSound(MediaFile& m);
+// After FinishSound: the video encoder drained, the trailer written and
 // everything flushed into the file (which the caller then commits).
 bool FinishMedia(MediaFile& m);
 // Frees everything; the file is closed if it is still open.

@@ -2,11 +2,11 @@
 // is rendered here and is the clock: frame n shows the position the music has
 // reached at n / fps seconds.
 //
-// Two threads share the work: this one renders the music, draws each frame
-// and converts it for the encoder; the encoding thread encodes pictures and
-// sound and writes the file, while the video encoder runs threads of its
-// own. Finished frames pass between them through a small bounded handover,
-// so that a few frames are in flight at most.
+// Two threads share the work: this one renders and encodes the music, draws
+// each frame and converts it for the encoder; the encoding thread encodes the
+// pictures, while the video encoder runs threads of its own. Finished frames
+// pass between them through a small bounded handover, so that a few frames
+// are in flight at most; both write packets into the file, taking turns.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -40,11 +40,9 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// One frame's worth of work for the encoding thread: a picture (none at the
-// end) and the sound that comes before it.
+// One frame's worth of work for the encoding thread: a picture, or the end.
 struct Handed {
     AVFrame* picture = nullptr;
-    std::vector<int16_t> sound;
     bool last = false;
 };
 
@@ -97,8 +95,7 @@ void EncodeHanded(MediaFile& m, Handover& h) {
             h.drawn.pop_front();
         }
         const Clock::time_point t = Clock::now();
-        const bool ok = QueueSound(m, handed.sound) &&
-                        (!handed.picture || WriteFrame(m, m.video, handed.picture)) &&
+        const bool ok = (!handed.picture || WriteFrame(m, m.video, handed.picture)) &&
                         (!handed.last || FinishMedia(m));
         std::lock_guard<std::mutex> lock(h.lock);
         h.busy += Since(t);
@@ -110,34 +107,42 @@ void EncodeHanded(MediaFile& m, Handover& h) {
     }
 }
 
-// Renders the music on up to `target` stereo frames in all into `sound`.
-// Sets `ended` once the music gives less than asked.
-void RenderMusicTo(std::vector<int16_t>& sound, int64_t target, int64_t& rendered, bool& ended) {
+// Renders the music on up to `target` stereo frames in all and encodes it;
+// false when the encoder fails. Sets `ended` once the music gives less than
+// asked.
+bool RenderMusicTo(MediaFile& m, int64_t target, int64_t& rendered, bool& ended) {
     std::array<int16_t, 2 * RenderChunk> chunk;
     while (rendered < target && !ended) {
         const int want = int(std::min<int64_t>(target - rendered, RenderChunk));
         const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), want), 0, want);
         rendered += got;
         if (got < want || FMUSIC_IsFinished(SongHandle)) ended = true;
-        sound.insert(sound.end(), chunk.begin(), chunk.begin() + 2 * got);
+        if (!QueueSound(m, std::span<const int16_t>(chunk.data(), size_t(2 * got)))) return false;
     }
+    return true;
 }
 
-// The drawing side: every frame drawn, converted and handed over, then the
-// sound to the end of the last frame. False when it stopped early.
-bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps, int scale,
-                const char* out, int64_t maxFrames, CaptureTimes& times,
+// Hands a picture back unused.
+void GiveBack(Handover& h, AVFrame* picture) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    h.free.push_back(picture);
+}
+
+// The drawing side: the music rendered and its sound encoded, every frame
+// drawn, converted and handed over, then the sound to the end of the last
+// frame. False when it stopped early.
+bool DrawFrames(MediaFile& m, Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
+                int fps, int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
                 std::vector<AVFrame*>* kept) {
     Progress progress;
     progress.enabled = isatty(2);
     YuvScreen yuv;
     int64_t rendered = 0, frames = 0;
     bool ended = false;
-    std::vector<int16_t> sound;
     for (int64_t n = 0; maxFrames == 0 || n < maxFrames; ++n) {
         if (ReportInterrupt(out)) return false;
         Clock::time_point t = Clock::now();
-        RenderMusicTo(sound, n * MixRate / fps, rendered, ended);
+        if (!RenderMusicTo(m, n * MixRate / fps, rendered, ended)) return false;
         times.music += Since(t);
 
         t = Clock::now();
@@ -153,15 +158,14 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
         if (!picture) return false;
         t = Clock::now();
         if (int error = av_frame_make_writable(picture); error < 0) {
-            Stop(h);
+            GiveBack(h, picture);
             return AvFail("cannot make a video frame", error);
         }
         FillPicture(yuv, scale, picture);
         picture->pts = n;
         if (kept) kept->push_back(av_frame_clone(picture));
         times.drawing += Since(t);
-        if (!HandOver(h, {picture, std::move(sound), false})) return false;
-        sound.clear();
+        if (!HandOver(h, {picture, false})) return false;
         frames = n + 1;
         ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
     }
@@ -175,11 +179,13 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
     // music ended inside it.
     const Clock::time_point t = Clock::now();
     const int64_t end = frames * MixRate / fps;
-    RenderMusicTo(sound, end, rendered, ended);
-    if (rendered < end) sound.resize(sound.size() + size_t(2 * (end - rendered)), 0);
+    if (!RenderMusicTo(m, end, rendered, ended)) return false;
+    if (rendered < end && !QueueSound(m, std::vector<int16_t>(size_t(2 * (end - rendered)), 0)))
+        return false;
+    if (!FinishSound(m)) return false;
     times.music += Since(t);
     times.frames = frames;
-    return HandOver(h, {nullptr, std::move(sound), true});
+    return HandOver(h, {nullptr, true});
 }
 
 int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
@@ -203,7 +209,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
 
     const Clock::time_point loopStart = Clock::now();
     std::thread encoder(EncodeHanded, std::ref(m), std::ref(h));
-    const bool drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
+    const bool drawn = DrawFrames(m, h, screen, slots, fps, scale, out, maxFrames, times, kept);
     if (!drawn) Stop(h);
     encoder.join();
     times.loop = Since(loopStart);

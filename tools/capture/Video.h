@@ -7,7 +7,7 @@
 struct AVFrame;
 
 struct CaptureTimes {
-    double music = 0;    // seconds spent rendering the music
+    double music = 0;    // seconds spent rendering and encoding the music
     double drawing = 0;  // seconds spent drawing frames and converting them
     double waiting = 0;  // seconds the drawing waited for a free picture
     double encoding = 0; // seconds the encoding thread was busy
