@@ -53,13 +53,51 @@ std::vector<uint32_t> ToRgb(const AVFrame* frame) {
     for (int y = 0; y < frame->height; ++y)
         for (int x = 0; x < frame->width; ++x) {
             const double l = 1.164 * (frame->data[0][y * frame->linesize[0] + x] - 16);
-            const double u = frame->data[1][y / 2 * frame->linesize[1] + x / 2] - 128;
-            const double v = frame->data[2][y / 2 * frame->linesize[2] + x / 2] - 128;
+            const int u8 = frame->data[1][(y / 2) * frame->linesize[1] + x / 2];
+            const int v8 = frame->data[2][(y / 2) * frame->linesize[2] + x / 2];
+            const double u = u8 - 128, v = v8 - 128;
             words[size_t(y) * size_t(frame->width) + size_t(x)] =
                 clamp(l + 1.596 * v) << 16 | clamp(l - 0.392 * u - 0.813 * v) << 8 |
                 clamp(l + 2.017 * u);
         }
     return words;
+}
+
+// What a stream's header says, into `info`; 0 for video, 1 for sound, -1
+// for anything else.
+int DescribeStream(const AVStream* stream, MediaInfo& info) {
+    const AVCodecParameters* par = stream->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+        ++info.videoStreams;
+        info.videoCodec = par->codec_id;
+        info.width = par->width;
+        info.height = par->height;
+        info.videoSeconds = Seconds(stream);
+        return 0;
+    }
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+        ++info.audioStreams;
+        info.audioCodec = par->codec_id;
+        info.sampleRate = par->sample_rate;
+        info.channels = par->ch_layout.nb_channels;
+        info.audioSeconds = Seconds(stream);
+        return 1;
+    }
+    return -1;
+}
+
+// Takes in one decoded frame: the first picture, the sound's length and peak.
+void TakeFrame(int which, const AVFrame* frame, MediaInfo& info) {
+    if (which == 0) {
+        if (info.firstFrame.empty()) info.firstFrame = ToRgb(frame);
+        return;
+    }
+    info.audioSamples += frame->nb_samples;
+    for (int c = 0; c < frame->ch_layout.nb_channels && c < 8; ++c) {
+        const auto* samples = reinterpret_cast<const float*>(frame->data[c]);
+        for (int i = 0; i < frame->nb_samples; ++i)
+            info.audioPeak = std::max(info.audioPeak, double(std::fabs(samples[i])));
+    }
 }
 
 // Counts the video frames, decodes the first one and all of the sound.
@@ -71,26 +109,9 @@ MediaInfo ReadBack(const fs::path& path) {
     AVCodecContext* decoders[2] = {nullptr, nullptr}; // video, audio
     int indices[2] = {-1, -1};
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVStream* stream = format->streams[i];
-        const AVCodecParameters* par = stream->codecpar;
-        const int which = par->codec_type == AVMEDIA_TYPE_VIDEO   ? 0
-                          : par->codec_type == AVMEDIA_TYPE_AUDIO ? 1
-                                                                  : -1;
-        if (which < 0) continue;
-        if (which == 0) {
-            ++info.videoStreams;
-            info.videoCodec = par->codec_id;
-            info.width = par->width;
-            info.height = par->height;
-            info.videoSeconds = Seconds(stream);
-        } else {
-            ++info.audioStreams;
-            info.audioCodec = par->codec_id;
-            info.sampleRate = par->sample_rate;
-            info.channels = par->ch_layout.nb_channels;
-            info.audioSeconds = Seconds(stream);
-        }
-        if (decoders[which]) continue;
+        const int which = DescribeStream(format->streams[i], info);
+        if (which < 0 || decoders[which]) continue;
+        const AVCodecParameters* par = format->streams[i]->codecpar;
         indices[which] = int(i);
         decoders[which] = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
         avcodec_parameters_to_context(decoders[which], par);
@@ -98,29 +119,21 @@ MediaInfo ReadBack(const fs::path& path) {
     }
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    auto drain = [&](int which) {
-        while (avcodec_receive_frame(decoders[which], frame) >= 0) {
-            if (which == 0 && info.firstFrame.empty()) info.firstFrame = ToRgb(frame);
-            if (which == 1) {
-                info.audioSamples += frame->nb_samples;
-                for (int c = 0; c < frame->ch_layout.nb_channels && c < 8; ++c)
-                    for (int s = 0; s < frame->nb_samples; ++s)
-                        info.audioPeak = std::max(
-                            info.audioPeak,
-                            double(std::fabs(reinterpret_cast<const float*>(frame->data[c])[s])));
-            }
-        }
+    auto decode = [&](int which, const AVPacket* sent) {
+        if (!decoders[which] || avcodec_send_packet(decoders[which], sent) < 0) return;
+        while (avcodec_receive_frame(decoders[which], frame) >= 0)
+            TakeFrame(which, frame, info);
     };
     while (av_read_frame(format, packet) >= 0) {
-        for (int which = 0; which < 2; ++which) {
-            if (packet->stream_index != indices[which]) continue;
-            if (which == 0) ++info.videoFrames;
-            if (avcodec_send_packet(decoders[which], packet) >= 0) drain(which);
-        }
+        for (int which = 0; which < 2; ++which)
+            if (packet->stream_index == indices[which]) {
+                info.videoFrames += which == 0;
+                decode(which, packet);
+            }
         av_packet_unref(packet);
     }
-    for (int which = 0; which < 2; ++which)
-        if (decoders[which] && avcodec_send_packet(decoders[which], nullptr) >= 0) drain(which);
+    decode(0, nullptr);
+    decode(1, nullptr);
     av_frame_free(&frame);
     av_packet_free(&packet);
     for (AVCodecContext*& decoder : decoders)

@@ -13,6 +13,27 @@ extern "C" {
 
 namespace {
 
+// Pixels of `frame` that are not the screen's values enlarged K times; a
+// chroma sample is the rounded mean of the 2x2 pixels it covers.
+size_t WrongPixels(const YuvScreen& yuv, const AVFrame* frame, int k) {
+    size_t wrong = 0;
+    for (int y = 0; y < 200 * k; ++y)
+        for (int x = 0; x < 320 * k; ++x)
+            wrong += frame->data[0][y * frame->linesize[0] + x] !=
+                     yuv.luma[size_t(y / k) * 320 + size_t(x / k)];
+    for (int cy = 0; cy < 100 * k; ++cy)
+        for (int cx = 0; cx < 160 * k; ++cx) {
+            const size_t t = size_t(2 * cy / k) * 320, b = size_t((2 * cy + 1) / k) * 320;
+            const size_t l = size_t(2 * cx / k), r = size_t((2 * cx + 1) / k);
+            for (int plane : {1, 2}) {
+                const auto& v = plane == 1 ? yuv.blue : yuv.red;
+                const int mean = (v[t + l] + v[t + r] + v[b + l] + v[b + r] + 2) >> 2;
+                wrong += frame->data[plane][cy * frame->linesize[plane] + cx] != mean;
+            }
+        }
+    return wrong;
+}
+
 TEST(CaptureYuv, EveryScaleMatchesThePlainFormulas) {
     SurfacePtr screen = MakeSurface32(320, 200);
     std::mt19937 random(7);
@@ -40,23 +61,7 @@ TEST(CaptureYuv, EveryScaleMatchesThePlainFormulas) {
         frame->height = 200 * k;
         ASSERT_EQ(av_frame_get_buffer(frame, 0), 0);
         FillPicture(yuv, k, frame);
-        size_t wrong = 0;
-        for (int y = 0; y < 200 * k; ++y)
-            for (int x = 0; x < 320 * k; ++x)
-                wrong += frame->data[0][y * frame->linesize[0] + x] !=
-                         yuv.luma[size_t(y / k) * 320 + size_t(x / k)];
-        // A chroma sample is the rounded mean of the 2x2 pixels it covers.
-        for (int cy = 0; cy < 100 * k; ++cy)
-            for (int cx = 0; cx < 160 * k; ++cx) {
-                const size_t t = size_t(2 * cy / k) * 320, b = size_t((2 * cy + 1) / k) * 320;
-                const size_t l = size_t(2 * cx / k), r = size_t((2 * cx + 1) / k);
-                for (int plane : {1, 2}) {
-                    const auto& v = plane == 1 ? yuv.blue : yuv.red;
-                    const int mean = (v[t + l] + v[t + r] + v[b + l] + v[b + r] + 2) >> 2;
-                    wrong += frame->data[plane][cy * frame->linesize[plane] + cx] != mean;
-                }
-            }
-        EXPECT_EQ(wrong, 0u) << "scale " << k;
+        EXPECT_EQ(WrongPixels(yuv, frame, k), 0u) << "scale " << k;
         av_frame_free(&frame);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,7 @@ int UsageError(const std::string& what) {
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app("Draws the birthday greeting offline, from the folder that holds dat/: a still, "
                  "a frame of an effect the greeting never shows, the whole greeting as a video "
                  "with sound, or its music alone.\n\n" +
@@ -92,4 +91,17 @@ int main(int argc, char** argv) {
     if (*wavOpt) return CaptureWav(wav.c_str());
     ShowEncoderLog(verbose);
     return CaptureVideo(fps, scale, seed, out.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ekudemo-capture: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "ekudemo-capture: failed\n");
+    }
+    return 1;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -38,9 +39,9 @@ void ShowProgress(Progress& p, int64_t frames, int fps, int32_t order, int32_t r
         std::clamp((double(order) * 64 + row + 1) / (double(EndOrder) * 64), 1e-6, 1.0);
     const double elapsed = std::chrono::duration<double>(now - p.start).count();
     const double speed = elapsed > 0 ? double(frames) / fps / elapsed : 0;
-    const int left = int(elapsed * (1 - done) / done + 0.5);
-    std::fprintf(stderr, "\r%3d%%  frame %lld of about %lld  %.1fx real time  %d:%02d left  ",
+    const long left = std::lround(elapsed * (1 - done) / done);
+    std::fprintf(stderr, "\r%3d%%  frame %lld of about %lld  %.1fx real time  %ld:%02ld left  ",
                  int(done * 100), static_cast<long long>(frames),
-                 static_cast<long long>(double(frames) / done + 0.5), speed, left / 60, left % 60);
+                 std::llround(double(frames) / done), speed, left / 60, left % 60);
     ProgressOnLine = true;
 }

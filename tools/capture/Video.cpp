@@ -69,10 +69,10 @@ AVFrame* TakeFree(Handover& h) {
     return picture;
 }
 
-bool HandOver(Handover& h, Handed&& handed) {
+bool HandOver(Handover& h, Handed handed) {
     std::lock_guard<std::mutex> lock(h.lock);
     if (h.failed) return false;
-    h.drawn.push_back(std::move(handed));
+    h.drawn.push_back(handed);
     h.changed.notify_all();
     return true;
 }
@@ -91,7 +91,7 @@ void EncodeHanded(MediaFile& m, Handover& h) {
             std::unique_lock<std::mutex> lock(h.lock);
             h.changed.wait(lock, [&] { return !h.drawn.empty() || h.stopped; });
             if (h.stopped || h.drawn.empty()) return;
-            handed = std::move(h.drawn.front());
+            handed = h.drawn.front();
             h.drawn.pop_front();
         }
         const Clock::time_point t = Clock::now();
