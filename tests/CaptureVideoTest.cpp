@@ -425,6 +425,18 @@ TEST_F(Capture, CapturesRepeatByteForByte) {
     }
 }
 
+TEST_F(Capture, WebmHoldsVp9AndVorbis) {
+    if (!avcodec_find_encoder_by_name("libvpx-vp9") || !avcodec_find_encoder_by_name("libvorbis"))
+        GTEST_SKIP() << "this FFmpeg has no VP9 or Vorbis encoder";
+    RunResult run = Run({"--fps", "5", "--scale", "1", "out.webm"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const MediaInfo info = ReadBack(dir / "out.webm");
+    EXPECT_EQ(info.videoCodec, AV_CODEC_ID_VP9);
+    EXPECT_EQ(info.audioCodec, AV_CODEC_ID_VORBIS);
+    EXPECT_NEAR(double(info.videoFrames), std::ceil(SecondsToOrder11 * 5), 1);
+    EXPECT_GT(info.audioPeak, 0.05);
+}
+
 TEST_F(Capture, StillPastTheEndIsRefused) {
     for (const char* order : {"11", "40"}) {
         RunResult run = Run({"--still", order, "0", "0", "late.png"});
