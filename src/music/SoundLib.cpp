@@ -12,16 +12,23 @@
 // render, seek or free.
 #include "music/SoundLib.h"
 
+#include "common/DataFile.h"
+#include "common/Error.h"
+#include "music/ModuleCheck.h"
+
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -120,78 +127,57 @@ void CloseDeviceAtExit() {
     }
 }
 
-// Reads the whole file. Returns an error code, FMOD_ERR_NONE on success.
-int ReadWholeFile(const char* name, std::vector<uint8_t>& bytes) {
+// The file's bytes, at most ModuleSizeLimit of them. False after SetError and
+// with the library's code for the failure in `code`.
+bool ReadModule(const char* name, std::vector<uint8_t>& bytes, int& code) {
     errno = 0;
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file)
-        return errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
-    int result = FMOD_ERR_NONE;
-    try {
-        uint8_t block[65536];
-        size_t n;
-        while ((n = std::fread(block, 1, sizeof block, file)) > 0)
-            bytes.insert(bytes.end(), block, block + n);
-        if (std::ferror(file)) result = FMOD_ERR_FILE_BAD;
-    } catch (const std::bad_alloc&) {
-        result = FMOD_ERR_MEMORY;
-    }
-    std::fclose(file);
-    return result;
+    if (ReadDataFile(name, "music", ModuleSizeLimit, DataLimit::Refuse, bytes)) return true;
+    code = errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND
+           : errno == ENOMEM                   ? FMOD_ERR_MEMORY
+                                               : FMOD_ERR_FILE_BAD;
+    return false;
+}
+
+// libopenmpt's name of a module's format ("s3m", ...); empty when it has none.
+std::string ModuleType(openmpt_module* decoder) {
+    const char* type = openmpt_module_get_metadata(decoder, "type");
+    if (!type) return {};
+    std::string name(type);
+    openmpt_free_string(type);
+    return name;
 }
 
 // The tracker formats the library plays; anything else is not a module here.
-bool IsTrackerFormat(openmpt_module* decoder) {
-    const char* type = openmpt_module_get_metadata(decoder, "type");
-    if (!type) return false;
-    const std::string_view t(type);
-    const bool ok = t == "mod" || t == "s3m" || t == "xm" || t == "it";
-    openmpt_free_string(type);
-    return ok;
+bool IsTrackerFormat(std::string_view type) {
+    return type == "mod" || type == "s3m" || type == "xm" || type == "it";
 }
 
-uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
-}
-
-// Whether every part of an S3M module that its header points at (the order
-// and pointer lists, instruments, packed patterns, sample data) lies within the
-// file. A module cut short still loads in libopenmpt, which plays what is
-// missing as silence; here it is a damaged file.
-bool S3mIsWhole(const std::vector<uint8_t>& b) {
-    constexpr size_t ListsAt = 0x60, InstrumentSize = 0x50;
-    const uint64_t size = b.size();
-    if (size < ListsAt) return false;
-    const size_t orders = Le16(b, 0x20), instruments = Le16(b, 0x22), patterns = Le16(b, 0x24);
-    const size_t insPointers = ListsAt + orders;
-    const size_t patPointers = insPointers + 2 * instruments;
-    if (patPointers + 2 * patterns > size) return false;
-    for (size_t i = 0; i < instruments; ++i) {
-        const uint64_t at = uint64_t(Le16(b, insPointers + 2 * i)) * 16;
-        if (at == 0) continue; // no instrument
-        if (at + InstrumentSize > size) return false;
-        if (b[at] != 1) continue; // not a sample
-        const uint64_t data = (uint64_t(b[at + 0x0D]) << 16 | Le16(b, at + 0x0E)) * 16;
-        uint64_t length = Le16(b, at + 0x10) | uint64_t(Le16(b, at + 0x12)) << 16;
-        const uint8_t flags = b[at + 0x1F];
-        if (flags & 2) length *= 2; // stereo
-        if (flags & 4) length *= 2; // 16-bit
-        if (length > 0 && data + length > size) return false;
+// Whether some order of the song names a pattern that has rows to play.
+bool HasSomethingToPlay(openmpt_module* decoder) {
+    const int32_t patterns = openmpt_module_get_num_patterns(decoder);
+    for (int32_t o = 0; o < openmpt_module_get_num_orders(decoder); ++o) {
+        const int32_t pattern = openmpt_module_get_order_pattern(decoder, o);
+        if (pattern >= 0 && pattern < patterns &&
+            openmpt_module_get_pattern_num_rows(decoder, pattern) > 0)
+            return openmpt_module_get_duration_seconds(decoder) > 0;
     }
-    for (size_t p = 0; p < patterns; ++p) {
-        const uint64_t at = uint64_t(Le16(b, patPointers + 2 * p)) * 16;
-        if (at == 0) continue;                                      // an empty pattern
-        if (at + 2 > size || at + Le16(b, at) > size) return false; // the length counts itself
-    }
-    return true;
+    return false;
 }
 
-bool IsType(openmpt_module* decoder, std::string_view wanted) {
-    const char* type = openmpt_module_get_metadata(decoder, "type");
-    if (!type) return false;
-    const bool same = wanted == type;
-    openmpt_free_string(type);
-    return same;
+// What libopenmpt says while it loads a module.
+void CollectLog(const char* message, void* user) {
+    auto* log = static_cast<std::string*>(user);
+    if (!log->empty()) *log += "; ";
+    *log += message;
+}
+
+// Whether one of libopenmpt's load messages says the file is cut short.
+bool LogSaysCut(std::string log) {
+    std::transform(log.begin(), log.end(), log.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    for (const char* word : {"truncated", "cut short", "end of file", "unexpected end"})
+        if (log.find(word) != std::string::npos) return true;
+    return false;
 }
 
 } // namespace
@@ -252,42 +238,62 @@ void FSOUND_Close() {
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     if (!Initialized) {
+        SetError("the sound system is not started");
         Fail(FMOD_ERR_UNINITIALIZED);
         return nullptr;
     }
     if (!name) {
+        SetError("no music file named");
         Fail(FMOD_ERR_INVALID_PARAM);
         return nullptr;
     }
     std::vector<uint8_t> bytes;
-    if (const int code = ReadWholeFile(name, bytes); code != FMOD_ERR_NONE) {
+    if (int code = FMOD_ERR_NONE; !ReadModule(name, bytes, code)) {
         Fail(code);
+        return nullptr;
+    }
+    if (bytes.empty()) {
+        SetError("music \"%s\" is empty", name);
+        Fail(FMOD_ERR_FILE_FORMAT);
         return nullptr;
     }
     // Stop at the last row instead of fading out: the position must not
     // jump back to the start while a tail plays.
     const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
     int error = OPENMPT_ERROR_OK;
+    std::string log;
     openmpt_module* decoder = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
-        nullptr, &error, nullptr, ctls);
-    if (!decoder) {
-        Fail(error == OPENMPT_ERROR_OUT_OF_MEMORY ? FMOD_ERR_MEMORY : FMOD_ERR_FILE_FORMAT);
-        return nullptr;
+        bytes.data(), bytes.size(), CollectLog, &log, openmpt_error_func_store, nullptr, &error,
+        nullptr, ctls);
+    // Messages after loading (while playing) are not wanted.
+    if (decoder) openmpt_module_set_log_func(decoder, openmpt_log_func_silent, nullptr);
+    const char* fault = nullptr;
+    int code = FMOD_ERR_FILE_BAD;
+    const std::string type = decoder ? ModuleType(decoder) : std::string();
+    if (!decoder && error == OPENMPT_ERROR_OUT_OF_MEMORY) {
+        fault = "cannot be loaded: out of memory";
+        code = FMOD_ERR_MEMORY;
+    } else if (!decoder || !IsTrackerFormat(type)) {
+        fault = "is not a MOD, S3M, XM or IT module";
+        code = FMOD_ERR_FILE_FORMAT;
+    } else if (LogSaysCut(log) || !ModuleIsWhole(bytes, type)) {
+        fault = "is cut short: parts of it that its headers point at are missing";
+    } else if (!HasSomethingToPlay(decoder)) {
+        fault = "has nothing to play: no order names a pattern with rows";
     }
-    if (!IsTrackerFormat(decoder)) {
-        openmpt_module_destroy(decoder);
-        Fail(FMOD_ERR_FILE_FORMAT);
-        return nullptr;
-    }
-    if (IsType(decoder, "s3m") && !S3mIsWhole(bytes)) {
-        openmpt_module_destroy(decoder);
-        Fail(FMOD_ERR_FILE_BAD);
+    if (fault) {
+        if (log.empty())
+            SetError("music \"%s\" %s", name, fault);
+        else
+            SetError("music \"%s\" %s (libopenmpt: %s)", name, fault, log.c_str());
+        if (decoder) openmpt_module_destroy(decoder);
+        Fail(code);
         return nullptr;
     }
     FMUSIC_MODULE* song = new (std::nothrow) FMUSIC_MODULE;
     if (!song) {
         openmpt_module_destroy(decoder);
+        SetError("music \"%s\" cannot be loaded: out of memory", name);
         Fail(FMOD_ERR_MEMORY);
         return nullptr;
     }

@@ -1,5 +1,5 @@
 // An indexed 8-bit drawing surface with its own palette, a few crisp
-// pixel-art primitives, and the PCX writer for the greeting's pictures.
+// pixel-art primitives, and its PCX file.
 #pragma once
 
 #include <array>
@@ -48,5 +48,5 @@ void Outline(Canvas& c, uint8_t from, uint8_t index);
 double Sine(double x);
 double Cosine(double x);
 
-// 8-bit run-length PCX (version 5, one plane, 256-colour palette at the end).
+// The canvas as a PCX file (EncodePcx in image/Pcx.h writes the format).
 std::vector<uint8_t> EncodePcx(const Canvas& c);
