@@ -4,8 +4,8 @@
 #include "common/Error.h"
 #include "driver/Data.h"
 
-#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -55,7 +55,7 @@ uint64_t Be32(std::span<const uint8_t> b, size_t at) {
 }
 
 bool StartsWith(std::span<const uint8_t> b, std::string_view text) {
-    return b.size() >= text.size() && std::equal(text.begin(), text.end(), b.begin());
+    return b.size() >= text.size() && std::memcmp(b.data(), text.data(), text.size()) == 0;
 }
 
 // Whether the table directory of the font at `at` and every table it lists
