@@ -60,7 +60,7 @@ int MixRate = 44100;
 std::mutex DecoderLock;
 FMUSIC_MODULE* PlayingSong = nullptr; // the song the audio thread renders; guarded by DecoderLock
 
-signed char Fail(int code) {
+signed char LibraryError(int code) {
     LastError.store(code, std::memory_order_relaxed);
     return 0;
 }
@@ -187,20 +187,20 @@ float FSOUND_GetVersion() {
 }
 
 signed char FSOUND_SetOutput(int outputtype) {
-    if (Initialized) return Fail(FMOD_ERR_BUSY);
+    if (Initialized) return LibraryError(FMOD_ERR_BUSY);
     if (outputtype != FSOUND_OUTPUT_NOSOUND && outputtype != FSOUND_OUTPUT_SDL)
-        return Fail(FMOD_ERR_INVALID_PARAM);
+        return LibraryError(FMOD_ERR_INVALID_PARAM);
     OutputType = outputtype;
     return 1;
 }
 
 signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int) {
-    if (Initialized) return Fail(FMOD_ERR_BUSY);
+    if (Initialized) return LibraryError(FMOD_ERR_BUSY);
     if (mixrate < 4000 || mixrate > 192000 || maxsoftwarechannels < 0)
-        return Fail(FMOD_ERR_INVALID_PARAM);
+        return LibraryError(FMOD_ERR_INVALID_PARAM);
     MixRate = mixrate;
     if (OutputType == FSOUND_OUTPUT_SDL) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(FMOD_ERR_INIT);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return LibraryError(FMOD_ERR_INIT);
         SDL_AudioSpec want{};
         want.freq = mixrate;
         want.format = AUDIO_S16SYS;
@@ -210,7 +210,7 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int) {
         // No obtained spec: SDL converts to the device's format for us.
         if (SDL_OpenAudio(&want, nullptr) != 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return Fail(FMOD_ERR_INIT);
+            return LibraryError(FMOD_ERR_INIT);
         }
         DeviceOpen = true;
         static const bool closesAtExit = std::atexit(CloseDeviceAtExit) == 0;
@@ -239,22 +239,22 @@ void FSOUND_Close() {
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     if (!Initialized) {
         SetError("the sound system is not started");
-        Fail(FMOD_ERR_UNINITIALIZED);
+        LibraryError(FMOD_ERR_UNINITIALIZED);
         return nullptr;
     }
     if (!name) {
         SetError("no music file named");
-        Fail(FMOD_ERR_INVALID_PARAM);
+        LibraryError(FMOD_ERR_INVALID_PARAM);
         return nullptr;
     }
     std::vector<uint8_t> bytes;
     if (int code = FMOD_ERR_NONE; !ReadModule(name, bytes, code)) {
-        Fail(code);
+        LibraryError(code);
         return nullptr;
     }
     if (bytes.empty()) {
         SetError("music \"%s\" is empty", name);
-        Fail(FMOD_ERR_FILE_FORMAT);
+        LibraryError(FMOD_ERR_FILE_FORMAT);
         return nullptr;
     }
     // Stop at the last row instead of fading out: the position must not
@@ -287,14 +287,14 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
         else
             SetError("music \"%s\" %s (libopenmpt: %s)", name, fault, log.c_str());
         if (decoder) openmpt_module_destroy(decoder);
-        Fail(code);
+        LibraryError(code);
         return nullptr;
     }
     FMUSIC_MODULE* song = new (std::nothrow) FMUSIC_MODULE;
     if (!song) {
         openmpt_module_destroy(decoder);
         SetError("music \"%s\" cannot be loaded: out of memory", name);
-        Fail(FMOD_ERR_MEMORY);
+        LibraryError(FMOD_ERR_MEMORY);
         return nullptr;
     }
     song->decoder = decoder;
@@ -302,7 +302,7 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
 }
 
 signed char FMUSIC_SetOrderCallback(FMUSIC_MODULE* mod, FMUSIC_CALLBACK callback, int orderstep) {
-    if (!mod || orderstep < 1) return Fail(FMOD_ERR_INVALID_PARAM);
+    if (!mod || orderstep < 1) return LibraryError(FMOD_ERR_INVALID_PARAM);
     std::lock_guard<std::mutex> lock(DecoderLock);
     mod->orderCallback = callback;
     mod->orderStep = orderstep;
@@ -310,8 +310,8 @@ signed char FMUSIC_SetOrderCallback(FMUSIC_MODULE* mod, FMUSIC_CALLBACK callback
 }
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
-    if (!mod) return Fail(FMOD_ERR_INVALID_PARAM);
-    if (!Initialized) return Fail(FMOD_ERR_UNINITIALIZED);
+    if (!mod) return LibraryError(FMOD_ERR_INVALID_PARAM);
+    if (!Initialized) return LibraryError(FMOD_ERR_UNINITIALIZED);
     std::lock_guard<std::mutex> lock(DecoderLock);
     openmpt_module_set_position_order_row(mod->decoder, 0, 0);
     mod->position.store(PackPosition(0, 0), std::memory_order_release);
@@ -335,7 +335,7 @@ signed char FMUSIC_IsFinished(FMUSIC_MODULE* mod) {
 }
 
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* mod) {
-    if (!mod) return Fail(FMOD_ERR_INVALID_PARAM);
+    if (!mod) return LibraryError(FMOD_ERR_INVALID_PARAM);
     // Once PlayingSong no longer names it, the audio thread cannot reach it.
     StopIfPlaying(mod);
     openmpt_module_destroy(mod->decoder);

@@ -12,13 +12,9 @@ namespace {
 constexpr uint16_t TrackerVersion = 0x1320; // Scream Tracker 3.20
 constexpr uint16_t UnsignedSamples = 2;
 
-// What cannot be written; the writer stops at the first fault it finds.
-struct Fault {
-    std::string what;
-};
-
-[[noreturn]] void Fail(const std::string& what) {
-    throw Fault{what};
+// Records what cannot be written; false.
+bool Refuse(const std::string& what) {
+    return SetError("S3M: %s", what.c_str());
 }
 
 void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size_t field) {
@@ -28,32 +24,32 @@ void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size
 }
 
 // Pads to the next paragraph and returns its number.
-uint32_t AlignToParagraph(std::vector<uint8_t>& out) {
+uint64_t AlignToParagraph(std::vector<uint8_t>& out) {
     out.resize((out.size() + S3m::ParagraphSize - 1) / S3m::ParagraphSize * S3m::ParagraphSize, 0);
-    if (out.size() / S3m::ParagraphSize > 0xFFFFFF) Fail("module too large for paragraph pointers");
-    return static_cast<uint32_t>(out.size() / S3m::ParagraphSize);
+    return out.size() / S3m::ParagraphSize;
 }
 
-void Check(const S3mModule& m) {
+bool Check(const S3mModule& m) {
     if (m.channels < 1 || m.channels > S3mMaxChannels)
-        Fail("channels must be 1.." + std::to_string(S3mMaxChannels));
+        return Refuse("channels must be 1.." + std::to_string(S3mMaxChannels));
     if (m.patterns.size() > S3mMaxPatterns)
-        Fail("more than " + std::to_string(S3mMaxPatterns) + " patterns");
+        return Refuse("more than " + std::to_string(S3mMaxPatterns) + " patterns");
     if (m.samples.size() > S3mMaxSamples)
-        Fail("more than " + std::to_string(S3mMaxSamples) + " samples");
+        return Refuse("more than " + std::to_string(S3mMaxSamples) + " samples");
     if (m.orders.size() > S3mMaxOrders)
-        Fail("more than " + std::to_string(S3mMaxOrders) + " orders");
-    if (m.globalVolume > 64) Fail("global volume above 64");
+        return Refuse("more than " + std::to_string(S3mMaxOrders) + " orders");
+    if (m.globalVolume > 64) return Refuse("global volume above 64");
     for (size_t i = 0; i < m.orders.size(); ++i) {
         const uint8_t p = m.orders[i];
         if (p != S3m::OrderSkip && p >= m.patterns.size())
-            Fail("order " + std::to_string(i) + " names missing pattern " + std::to_string(p));
+            return Refuse("order " + std::to_string(i) + " names missing pattern " +
+                          std::to_string(p));
     }
     for (const S3mSample& s : m.samples) {
-        if (s.data.size() > 0xFFFFFF) Fail("sample '" + s.name + "' too long");
-        if (s.volume > 64) Fail("sample '" + s.name + "' volume above 64");
+        if (s.data.size() > 0xFFFFFF) return Refuse("sample '" + s.name + "' too long");
+        if (s.volume > 64) return Refuse("sample '" + s.name + "' volume above 64");
         if (s.loop && !(s.loopStart < s.loopEnd && s.loopEnd <= s.data.size()))
-            Fail("sample '" + s.name + "' loop outside its data");
+            return Refuse("sample '" + s.name + "' loop outside its data");
     }
     for (size_t p = 0; p < m.patterns.size(); ++p)
         for (int r = 0; r < S3mRows; ++r)
@@ -62,13 +58,14 @@ void Check(const S3mModule& m) {
                 const std::string where = "pattern " + std::to_string(p) + " row " +
                                           std::to_string(r) + " channel " + std::to_string(c);
                 if (cell.note < S3mNoteOff && ((cell.note & 15) > 11 || (cell.note >> 4) > 9))
-                    Fail(where + ": bad note");
+                    return Refuse(where + ": bad note");
                 if (cell.instrument > m.samples.size())
-                    Fail(where + ": missing sample " + std::to_string(cell.instrument));
+                    return Refuse(where + ": missing sample " + std::to_string(cell.instrument));
                 if (cell.volume > 64 && cell.volume != S3mNoVolume)
-                    Fail(where + ": volume above 64");
-                if (cell.command > 26) Fail(where + ": bad command");
+                    return Refuse(where + ": volume above 64");
+                if (cell.command > 26) return Refuse(where + ": bad command");
             }
+    return true;
 }
 
 void WritePattern(std::vector<uint8_t>& out, const S3mPattern& pattern, int channels) {
@@ -103,10 +100,8 @@ void WritePattern(std::vector<uint8_t>& out, const S3mPattern& pattern, int chan
 
 } // namespace
 
-namespace {
-
-std::vector<uint8_t> Write(const S3mModule& m) {
-    Check(m);
+std::vector<uint8_t> WriteS3m(const S3mModule& m) {
+    if (!Check(m)) return {};
     // The order list ends with 255 and has an even length.
     std::vector<uint8_t> orders = m.orders;
     orders.push_back(S3m::OrderEnd);
@@ -150,9 +145,12 @@ std::vector<uint8_t> Write(const S3mModule& m) {
     // Instrument headers; their sample pointers are filled in with the data.
     std::vector<size_t> instrumentAt(insCount);
     for (size_t i = 0; i < insCount; ++i) {
-        const uint32_t paragraph = AlignToParagraph(out);
-        if (paragraph > 0xFFFF) Fail("header part too large");
-        PutLe16(out, insPointers + 2 * i, paragraph);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFF) {
+            Refuse("header part too large");
+            return {};
+        }
+        PutLe16(out, insPointers + 2 * i, uint32_t(paragraph));
         instrumentAt[i] = out.size();
         out.resize(out.size() + S3m::InstrumentSize, 0);
         const S3mSample& s = m.samples[i];
@@ -168,33 +166,28 @@ std::vector<uint8_t> Write(const S3mModule& m) {
         std::copy_n("SCRS", 4, out.begin() + static_cast<std::ptrdiff_t>(at + S3m::InsSignature));
     }
     for (size_t p = 0; p < patCount; ++p) {
-        const uint32_t paragraph = AlignToParagraph(out);
-        if (paragraph > 0xFFFF) Fail("patterns too large");
-        PutLe16(out, patPointers + 2 * p, paragraph);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFF) {
+            Refuse("patterns too large");
+            return {};
+        }
+        PutLe16(out, patPointers + 2 * p, uint32_t(paragraph));
         WritePattern(out, m.patterns[p], m.channels);
     }
     for (size_t i = 0; i < insCount; ++i) {
-        const uint32_t paragraph = AlignToParagraph(out);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFFFF) {
+            Refuse("module too large for paragraph pointers");
+            return {};
+        }
         const size_t at = instrumentAt[i];
         out[at + S3m::InsDataHigh] = static_cast<uint8_t>(paragraph >> 16);
-        PutLe16(out, at + S3m::InsDataLow, paragraph & 0xFFFF);
+        PutLe16(out, at + S3m::InsDataLow, uint32_t(paragraph & 0xFFFF));
         for (int8_t v : m.samples[i].data)
             out.push_back(static_cast<uint8_t>(v) ^ 0x80); // stored unsigned
     }
     AlignToParagraph(out);
     return out;
-}
-
-} // namespace
-
-std::vector<uint8_t> WriteS3m(const S3mModule& m) {
-    // The checks and the writing stop at the first fault; it is reported here.
-    try {
-        return Write(m);
-    } catch (const Fault& fault) {
-        SetError("S3M: %s", fault.what.c_str());
-        return {};
-    }
 }
 
 S3mModule MakeTestModuleDescription(int orders, int speed, int tempo) {
