@@ -33,15 +33,23 @@ bool Fits(const SDL_Surface* surface, int32_t width, int32_t height, int bytesPe
     return SurfaceHolds(surface, std::max(width, 0), std::max(height, 0), 8 * bytesPerPixel);
 }
 
+// Row y of a locked surface as pixels of its depth.
+template <typename Pixel> Pixel* Row(SDL_Surface* surface, int y);
+template <> uint32_t* Row<uint32_t>(SDL_Surface* surface, int y) {
+    return PixelRow(surface, y);
+}
+template <> uint8_t* Row<uint8_t>(SDL_Surface* surface, int y) {
+    return static_cast<uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
+}
+
 // The first `count` decoded pixels, row by row at the surface's own pitch, each
 // through `convert`.
 template <typename Pixel, typename Convert>
 void StorePixels(SDL_Surface* surface, int32_t width, size_t count, Convert convert) {
     SDL_LockSurface(surface);
-    auto* rowStart = static_cast<uint8_t*>(surface->pixels);
-    for (size_t k = 0; k < count; k += size_t(width), rowStart += surface->pitch) {
-        auto* row = reinterpret_cast<Pixel*>(rowStart);
-        size_t n = std::min(size_t(width), count - k);
+    for (size_t k = 0, y = 0; k < count; k += size_t(width), ++y) {
+        Pixel* row = Row<Pixel>(surface, int(y));
+        const size_t n = std::min(size_t(width), count - k);
         for (size_t x = 0; x < n; ++x)
             row[x] = convert(k + x);
     }
