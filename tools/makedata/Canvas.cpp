@@ -1,11 +1,10 @@
 #include "Canvas.h"
 
+#include "common/Error.h"
 #include "image/Pcx.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 
 Canvas MakeCanvas(int width, int height) {
@@ -23,8 +22,11 @@ uint8_t Ink(Canvas& c, Rgb colour) {
         if (p.r == colour.r && p.g == colour.g && p.b == colour.b) return static_cast<uint8_t>(i);
     }
     if (c.palette.size() >= 256) {
-        std::fprintf(stderr, "ekudemo-makedata: a picture needs more than 256 colours\n");
-        std::exit(1);
+        // Drawn on in black; the file is refused when it is written.
+        if (!c.paletteFull)
+            SetError("a %dx%d picture needs more than 256 colours", c.width, c.height);
+        c.paletteFull = true;
+        return 0;
     }
     c.palette.push_back(colour);
     return static_cast<uint8_t>(c.palette.size() - 1);
@@ -148,6 +150,7 @@ double Cosine(double x) {
 }
 
 std::vector<uint8_t> EncodePcx(const Canvas& c) {
+    if (c.paletteFull) return {};
     std::vector<uint8_t> palette;
     for (const Rgb& p : c.palette)
         palette.insert(palette.end(), {p.r, p.g, p.b});
