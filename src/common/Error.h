@@ -21,8 +21,10 @@
 //   reason, goes to standard error first). The sound library keeps the FSOUND
 //   interface's own model: 0 or null on failure, the code from
 //   FSOUND_GetError; FMUSIC_LoadSong also records the reason with SetError.
-// - A display mode that cannot be set prints "error setting 320x200 32bpp
-//   indexed mode: ..." on standard error, as the greeting always has.
+// - Opening the display (OpenScreen) prints its own failure, under the name
+//   its caller gives it, because only it knows what the display is: a mode
+//   that cannot be set is "PROGRAM: error setting 320x200 32bpp indexed
+//   mode: " with SDL's text and what is wrong with the display.
 //
 // Errors are recorded per thread; every failure that is reported happens on
 // the main thread.
