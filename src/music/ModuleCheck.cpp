@@ -58,7 +58,7 @@ int ModChannels(std::span<const uint8_t> b) {
 bool ModIsWhole(std::span<const uint8_t> b) {
     constexpr size_t Samples = 20, SampleHeader = 30, SongLength = 950, Orders = 952,
                      PatternData = 1084;
-    if (b.size() < PatternData) return b.size() < 1080 + 4; // too short to say: libopenmpt judges
+    if (b.size() < PatternData) return true; // no signature to go by: libopenmpt judges
     const int channels = ModChannels(b);
     if (channels == 0) return true;
     const size_t length = std::min<size_t>(b[SongLength], 128);
