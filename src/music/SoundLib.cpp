@@ -171,12 +171,16 @@ void CollectLog(const char* message, void* user) {
     *log += message;
 }
 
-// Whether one of libopenmpt's load messages says the file is cut short.
+// Whether one of libopenmpt's load messages says the file is cut short (not
+// that it will shorten something itself, as a too long order list).
 bool LogSaysCut(std::string log) {
     std::transform(log.begin(), log.end(), log.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    for (const char* word : {"truncated", "cut short", "end of file", "unexpected end"})
-        if (log.find(word) != std::string::npos) return true;
+    for (size_t at = log.find("truncated"); at != std::string::npos;
+         at = log.find("truncated", at + 1))
+        if (at < 3 || log.compare(at - 3, 3, "be ") != 0) return true;
+    for (const char* words : {"cut short", "end of file", "unexpected end"})
+        if (log.find(words) != std::string::npos) return true;
     return false;
 }
 
