@@ -516,6 +516,22 @@ TEST(ProgramInputs, WrongPicturesAndModulesAreRefusedByName) {
     }
 }
 
+TEST(ProgramInputs, AModuleLinkedToAHugeFileIsRefusedUnread) {
+    TempDir dir;
+    CopyDataWithFastMusic(dir.Path(), 1);
+    std::FILE* huge = std::fopen((dir / "huge").c_str(), "wb");
+    ASSERT_NE(huge, nullptr);
+    ASSERT_EQ(ftruncate(fileno(huge), off_t(64) << 30), 0); // sparse: takes no room
+    std::fclose(huge);
+    fs::remove(dir / "dat/rimpaaa.s3m");
+    fs::create_symlink(dir / "huge", dir / "dat/rimpaaa.s3m");
+    const RunResult result = RunIn(dir.Path(), {"ekudemo", {}});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error loading file\n");
+    EXPECT_EQ(result.err,
+              "ekudemo: music \"dat/rimpaaa.s3m\" is larger than the 8388608 bytes it may have\n");
+}
+
 // An X server of its own that shows 8 bits per pixel (Xvfb picks a free
 // display number and writes it to the pipe once it is ready).
 class EightBitDisplay {
