@@ -1,5 +1,4 @@
 #include "capture/Capture.h"
-#include "common/Error.h"
 
 #include <charconv>
 #include <cstdio>
@@ -28,7 +27,6 @@ int Fail(const char* what) {
 } // namespace
 
 int main(int argc, char** argv) {
-    ProgramName = "ekudemo-capture";
     enum { Video, Still, Effect, Wav } mode = Video;
     long long still[3] = {0, 0, 0};
     const char* effect = nullptr;
