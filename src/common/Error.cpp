@@ -1,10 +1,12 @@
 #include "common/Error.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-const char* ProgramName = "ekudemo";
+// The name the program was started by, as the C library's own messages use it.
+const char* ProgramName = program_invocation_short_name;
 
 namespace {
 

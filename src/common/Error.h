@@ -30,7 +30,8 @@
 // the main thread.
 #pragma once
 
-// The program's name in its messages; each main sets it first.
+// The program's name in its messages: the name it was started by, unless its
+// start-up names it (StartOptions::program).
 extern const char* ProgramName;
 
 // Records what went wrong (printf format) and returns false, so a routine can
