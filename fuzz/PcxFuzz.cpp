@@ -1,5 +1,6 @@
-// Arbitrary bytes as a slot picture: decoded through the palette into a
-// 320x200 32-bit surface, as start-up loads the pictures.
+// Arbitrary bytes as a slot picture: the header checked for a 320x200 8-bit
+// run-length picture, then decoded through the palette into a 32-bit surface,
+// as start-up loads the pictures.
 #include "image/Pcx.h"
 
 #include <SDL.h>

@@ -1,4 +1,5 @@
-// Arbitrary bytes as the flare sprite: raw indices into a 64x64 8-bit surface.
+// Arbitrary bytes as the flare sprite: the header checked for a 64x64 picture,
+// then raw indices into an 8-bit surface.
 #include "image/Pcx.h"
 
 #include <SDL.h>

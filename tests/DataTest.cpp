@@ -1,7 +1,9 @@
 // The committed dat/ folder: that the generator still makes exactly it, and
 // that every file is what the greeting needs from it.
 #include "driver/Data.h"
+#include "common/LittleEndian.h"
 #include "image/Pcx.h"
+#include "music/S3mLayout.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +26,7 @@ fs::path Dat() {
 }
 
 int Get16(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8;
+    return int(GetLe16(b, at));
 }
 
 // A decoded picture: palette indices and the palette's colours.
@@ -256,29 +258,26 @@ TEST(DataMusic, EveryRowOfTheGreetingPlaysOnceInTurn) {
 
 TEST(DataMusic, SamplesLoopWithoutClicksAndDrumsFadeOut) {
     const std::vector<uint8_t> s3m = ReadBytes(SourceDir() / ModuleFile);
-    ASSERT_GT(s3m.size(), 0x60u);
-    const size_t orders = static_cast<size_t>(Get16(s3m, 0x20));
-    const int instruments = Get16(s3m, 0x22);
+    ASSERT_GT(s3m.size(), S3m::HeaderSize);
+    const int instruments = Get16(s3m, S3m::InstrumentCount);
     ASSERT_GE(instruments, 4);
-    auto get32 = [&](size_t at) {
-        return static_cast<size_t>(Get16(s3m, at) | Get16(s3m, at + 2) << 16);
-    };
+    auto get32 = [&](size_t at) { return static_cast<size_t>(GetLe32(s3m, at)); };
     int looped = 0;
     for (int i = 0; i < instruments; ++i) {
         SCOPED_TRACE("sample " + std::to_string(i + 1));
-        const size_t header = static_cast<size_t>(Get16(s3m, 0x60 + orders + 2 * i)) * 16;
-        ASSERT_LE(header + 0x50, s3m.size());
-        const size_t data = (static_cast<size_t>(s3m[header + 0x0D]) << 16 |
-                             static_cast<size_t>(Get16(s3m, header + 0x0E))) *
-                            16;
-        const size_t length = get32(header + 0x10);
+        const size_t header =
+            size_t(S3m::ParagraphAt(s3m, S3m::InstrumentPointers(s3m) + 2 * size_t(i)));
+        ASSERT_LE(header + S3m::InstrumentSize, s3m.size());
+        const size_t data = size_t(S3m::SampleData(s3m, header));
+        const size_t length = get32(header + S3m::InsLength);
         ASSERT_LE(data + length, s3m.size());
         ASSERT_GT(length, 0u);
         // Stored unsigned: 128 is silence.
         auto value = [&](size_t k) { return static_cast<int>(s3m[data + k]) - 128; };
-        if (s3m[header + 0x1F] & 1) {
+        if (s3m[header + S3m::InsFlags] & S3m::FlagLoop) {
             ++looped;
-            const size_t start = get32(header + 0x14), end = get32(header + 0x18);
+            const size_t start = get32(header + S3m::InsLoopStart),
+                         end = get32(header + S3m::InsLoopEnd);
             ASSERT_LT(start, end);
             ASSERT_LE(end, length);
             // The jump back from the loop's end to its start is no steeper than

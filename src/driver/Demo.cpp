@@ -1,5 +1,6 @@
 #include "driver/Demo.h"
 
+#include "common/Error.h"
 #include "driver/Data.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
@@ -8,56 +9,22 @@
 #include "image/Pcx.h"
 #include "music/Music.h"
 
-#include <SDL_ttf.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 int32_t FrameTime = 0;
 SDL_Surface* Screen = nullptr;
 
 namespace {
 
-constexpr const char* FontPath = FontFile;
 constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
 
 SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
     SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
-    if (!surface) {
-        std::fprintf(stderr, "ekudemo: cannot make a surface for \"%s\": %s\n", path,
-                     SDL_GetError());
-        std::exit(1);
-    }
+    if (!surface) SetError("cannot make a surface for \"%s\": %s", path, SDL_GetError());
     return surface;
-}
-
-// Whether every table that a TrueType file's directory lists lies within the
-// file. FreeType opens a font cut short and only fails on the glyphs that are
-// missing; such a file is refused as a whole. A file that cannot be read is
-// left to TTF_OpenFont to report.
-bool FontFileIsWhole(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return true;
-    std::vector<uint8_t> head(12);
-    bool whole = std::fread(head.data(), 1, head.size(), file) == head.size();
-    if (whole) {
-        const size_t tables = size_t(head[4]) << 8 | head[5];
-        head.resize(12 + 16 * tables);
-        whole = std::fread(head.data() + 12, 1, 16 * tables, file) == 16 * tables;
-    }
-    long size = whole && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-    std::fclose(file);
-    if (!whole || size < 0) return false;
-    auto Be32 = [&](size_t at) {
-        return uint64_t(head[at]) << 24 | uint64_t(head[at + 1]) << 16 |
-               uint64_t(head[at + 2]) << 8 | head[at + 3];
-    };
-    for (size_t at = 12; at < head.size(); at += 16)
-        if (Be32(at + 8) + Be32(at + 12) > uint64_t(size)) return false;
-    return true;
 }
 
 // SDL falls back to its offscreen driver when no display can be reached:
@@ -79,21 +46,26 @@ int32_t MilliClock() {
     return int32_t(uint32_t(uint64_t(ms))); // wraps like a 32-bit millisecond counter
 }
 
-void LoadPictures(SurfaceSlotArray& slots) {
+bool LoadPictures(SurfaceSlotArray& slots) {
     slots.fill(nullptr);
     for (const DataPicture& picture : DataPictures) {
         if (picture.slot == NoSlot) continue;
         SDL_Surface* surface = CreateSurface(picture.width, picture.height, 32, picture.path);
+        if (!surface) return false;
         slots[size_t(picture.slot)] = surface;
-        LoadPcx(picture.path, surface, picture.width, picture.height);
+        if (!LoadPcx(picture.path, surface, picture.width, picture.height)) return false;
         if (picture.keyed) SDL_SetColorKey(surface, SDL_SRCCOLORKEY, 0);
     }
+    return true;
 }
 
 SDL_Surface* LoadFlareSprite() {
     const DataPicture& file = FlareSpriteFile;
     SDL_Surface* sprite = CreateSurface(file.width, file.height, file.bitsPerPixel, file.path);
-    LoadPcxIndexed(file.path, sprite, file.width, file.height);
+    if (sprite && !LoadPcxIndexed(file.path, sprite, file.width, file.height)) {
+        SDL_FreeSurface(sprite);
+        return nullptr;
+    }
     return sprite;
 }
 
@@ -102,28 +74,6 @@ void FreePictures(SurfaceSlotArray& slots) {
         SDL_FreeSurface(surface);
         surface = nullptr;
     }
-}
-
-void OpenCaptionFont() {
-    if (TTF_Init() < 0) {
-        std::fprintf(stderr, "ekudemo: cannot start the font library: %s; no captions\n",
-                     TTF_GetError());
-        return;
-    }
-    std::atexit(TTF_Quit);
-    if (!FontFileIsWhole(FontPath)) {
-        std::fprintf(stderr, "ekudemo: font \"%s\" is cut short; no captions\n", FontPath);
-        return;
-    }
-    CaptionFont = TTF_OpenFont(FontPath, FontPoints);
-    if (!CaptionFont)
-        std::fprintf(stderr, "ekudemo: cannot open font \"%s\": %s; no captions\n", FontPath,
-                     TTF_GetError());
-}
-
-void CloseCaptionFont() {
-    if (CaptionFont) TTF_CloseFont(CaptionFont);
-    CaptionFont = nullptr;
 }
 
 bool PollQuit() {
@@ -146,10 +96,17 @@ bool OpenScreen(const char* program) {
         std::fprintf(stderr, "%s: no display available\n", program);
         return false;
     }
+    // What the display shows before the mode is set: 0 when SDL cannot name
+    // it (an 8-bit palette display).
+    const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
+    const int desktopBits = desktop && desktop->vfmt ? desktop->vfmt->BitsPerPixel : 0;
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
     if (!Screen) {
-        std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
-                     ScreenHeight, SDL_GetError());
+        std::fprintf(stderr, "%s: error setting %dx%d 32bpp indexed mode: %s%s\n", program,
+                     ScreenWidth, ScreenHeight, SDL_GetError(),
+                     desktopBits < 24 ? "; the display does not show the 24- or 32-bit colour "
+                                        "the pictures need"
+                                      : "");
         return false;
     }
     SDL_ShowCursor(0);
@@ -159,21 +116,25 @@ bool OpenScreen(const char* program) {
 int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
     slots.fill(nullptr);
     flareSprite = nullptr;
+    if (options.program) ProgramName = options.program;
     if (options.music == MusicUse::Silent) FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
     if (options.music != MusicUse::None) InitMusic(ModuleFile);
-    if (options.font) OpenCaptionFont();
+    // Without its font the greeting plays on, without captions.
+    if (options.font && !OpenCaptionFont())
+        std::fprintf(stderr, "%s: %s; no captions\n", ProgramName, ErrorText());
     std::srand(options.seed ? *options.seed : unsigned(MilliClock()));
 
-    if (options.display && !OpenScreen(options.program)) {
+    if (options.display && !OpenScreen(ProgramName)) {
         ShutDown(slots, flareSprite);
         return 1;
     }
 
-    LoadPictures(slots);
-    if (options.flares) {
-        flareSprite = LoadFlareSprite();
-        PrepareGlow();
+    if (!LoadPictures(slots) || (options.flares && !(flareSprite = LoadFlareSprite()))) {
+        PrintError();
+        ShutDown(slots, flareSprite);
+        return 1;
     }
+    if (options.flares) PrepareGlow();
     if (options.music == MusicUse::Playing) PlayMusic();
     if (options.flares) FillFlarePoints();
     return 0;

@@ -24,20 +24,19 @@ extern SDL_Surface* Screen;
 int32_t MilliClock();
 
 // Creates and loads the slot pictures of the data table (colour keys on the
-// crab and head frames) in start-up order. Slots 9-19 are left null.
-void LoadPictures(SurfaceSlotArray& slots);
-// Creates the 64x64 8-bit flare sprite and loads it from its file.
+// crab and head frames) in start-up order. Slots 9-19 are left null. False,
+// after SetError naming the picture, when one cannot be loaded; what was made
+// is left in the slots for FreePictures.
+bool LoadPictures(SurfaceSlotArray& slots);
+// Creates the 64x64 8-bit flare sprite and loads it from its file. Null,
+// after SetError, when it cannot be loaded.
 SDL_Surface* LoadFlareSprite();
 void FreePictures(SurfaceSlotArray& slots);
 
-// Starts the font library and opens CaptionFont at 12 points; a missing font
-// gives one warning and captions are left out.
-void OpenCaptionFont();
-void CloseCaptionFont();
-
 // Starts the video subsystem and opens the 320x200 full-screen display as
 // Screen, with the mouse pointer hidden. False, after a message on standard
-// error that starts with `program`, when there is no display to open.
+// error that starts with `program` and says what is wrong, when there is no
+// display to open.
 bool OpenScreen(const char* program);
 
 // Drains the event queue; true when Escape was pressed or the window was
@@ -55,7 +54,7 @@ enum class MusicUse {
     Playing, // loaded and started where the greeting starts it
 };
 struct StartOptions {
-    const char* program = "ekudemo"; // names the program in messages
+    const char* program = nullptr; // becomes ProgramName, which names it in messages
     MusicUse music = MusicUse::Playing;
     bool font = true;
     bool display = true;          // the display as Screen; otherwise no window at all
@@ -63,7 +62,8 @@ struct StartOptions {
     std::optional<unsigned> seed; // rand()'s seed; none: the clock
 };
 // Returns 0, or the exit status after a failure it has reported, having
-// released what it had brought up.
+// released what it had brought up (a music failure ends the process there,
+// see InitMusic).
 int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 
@@ -79,7 +79,8 @@ bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t 
 // The greeting in three steps, for RunDemo and for tests and benchmarks that
 // drive it frame by frame.
 // Start-up: StartUp with everything. Returns 0, or the exit status after a
-// failure it has reported.
+// failure it has reported (a music failure ends the process there, see
+// InitMusic).
 int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 // One frame: clock, music position, scene, page flip, clearing, input.
 // Returns true when the greeting is over.

@@ -1,5 +1,6 @@
 #include "driver/Gallery.h"
 
+#include "common/Error.h"
 #include "driver/Data.h"
 #include "effects/unscheduled/EffectFrame.h"
 #include "effects/unscheduled/Flares.h"
@@ -26,10 +27,8 @@ bool IsPicture(const SDL_Surface* s, int width, int height) {
 bool HavePictures(const SurfaceSlotArray& slots) {
     for (Slot slot : {SlotBackground, SlotTexture}) {
         const DataPicture& picture = SlotPicture(slot);
-        if (!IsPicture(slots[slot], picture.width, picture.height)) {
-            std::fprintf(stderr, "ekudemo-gallery: the pictures are missing\n");
-            return false;
-        }
+        if (!IsPicture(slots[slot], picture.width, picture.height))
+            return SetError("picture \"%s\" is missing", picture.path);
     }
     return true;
 }
@@ -70,9 +69,8 @@ bool PrepareTunnel(const SurfaceSlotArray& slots, SDL_Surface*) {
     }
     BuildTunnelTables();
     if (!TunnelDepth) {
-        std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
         ReleaseTunnel();
-        return false;
+        return SetError("out of memory for the tunnel's tables");
     }
     return true;
 }
@@ -99,14 +97,8 @@ void ReleaseFlares() {
 
 bool PrepareFlares(const SurfaceSlotArray&, SDL_Surface* flareSprite) {
     ReleaseFlares();
-    if (!flareSprite) {
-        std::fprintf(stderr, "ekudemo-gallery: the pictures are missing\n");
-        return false;
-    }
-    if (!GlowBuffer) {
-        std::fprintf(stderr, "ekudemo-gallery: out of memory\n");
-        return false;
-    }
+    if (!flareSprite) return SetError("the flare sprite is missing");
+    if (!GlowBuffer) return SetError("out of memory for the flares' glow");
     FlareSprite = flareSprite;
     return true;
 }
@@ -206,7 +198,9 @@ int RunGallery(int, char**) {
     if (int status = StartUp(options, slots, flareSprite)) return status;
 
     int status = 1;
-    if (PrepareGallery(slots, flareSprite)) {
+    if (!PrepareGallery(slots, flareSprite)) {
+        PrintError();
+    } else {
         status = 0;
         PlayMusic();
         const uint32_t start = uint32_t(MilliClock());

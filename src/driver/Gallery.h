@@ -12,7 +12,7 @@
 #include <string>
 
 // One effect of the gallery. `prepare` builds what its frames need from the
-// loaded slot pictures and the flare sprite, false after a message when
+// loaded slot pictures and the flare sprite, false after SetError when
 // something is missing; `draw` shows the frame `timeMs` milliseconds after the
 // effect began on a 320x200x32 surface, and draws nothing unless prepared;
 // `release` frees what `prepare` built and may run at any time.
@@ -34,8 +34,8 @@ const GalleryEffect* FindGalleryEffect(const char* name);
 // The names for a message: "tunnel, flares or wobble".
 std::string GalleryEffectNames();
 
-// Prepares every effect; false, with everything released, when one cannot be
-// prepared. The flare data (StartUp with flares) is the caller's.
+// Prepares every effect; false, after SetError and with everything released,
+// when one cannot be prepared. The flare data (StartUp with flares) is the caller's.
 bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);
 // Releases every effect.
 void FreeGallery();

@@ -1,5 +1,15 @@
 #include "effects/Caption.h"
 
+#include "common/DataFile.h"
+#include "common/Error.h"
+#include "driver/Data.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string_view>
+#include <vector>
+
 TTF_Font* CaptionFont = nullptr;
 SDL_Surface* CaptionSurface = nullptr;
 SDL_Color CaptionColor = {0, 0, 0, 0};
@@ -28,4 +38,80 @@ void DrawCaption(int32_t x, int32_t y, SDL_Surface* destination) {
 void FreeCaption() {
     if (CaptionSurface) SDL_FreeSurface(CaptionSurface);
     CaptionSurface = nullptr;
+}
+
+namespace {
+
+constexpr const char* FontPath = FontFile;
+// Far more than any caption font needs; the font is read whole.
+constexpr size_t FontSizeLimit = 32 << 20;
+
+// The font's bytes: the font library reads its glyphs from them for as long
+// as the font is open.
+std::vector<uint8_t> FontBytes;
+
+uint64_t Be32(std::span<const uint8_t> b, size_t at) {
+    return uint64_t(b[at]) << 24 | uint64_t(b[at + 1]) << 16 | uint64_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+bool StartsWith(std::span<const uint8_t> b, std::string_view text) {
+    return b.size() >= text.size() && std::memcmp(b.data(), text.data(), text.size()) == 0;
+}
+
+// Whether the table directory of the font at `at` and every table it lists
+// lie within the file. FreeType opens a font cut short and only fails on the
+// glyphs that are missing.
+bool TablesAreWhole(std::span<const uint8_t> b, uint64_t at) {
+    if (at + 12 > b.size()) return false;
+    const uint64_t tables = uint64_t(b[at + 4]) << 8 | b[at + 5];
+    if (at + 12 + 16 * tables > b.size()) return false;
+    for (uint64_t entry = at + 12; entry < at + 12 + 16 * tables; entry += 16)
+        if (Be32(b, entry + 8) + Be32(b, entry + 12) > b.size()) return false;
+    return true;
+}
+
+// What is wrong with a font file for the captions, or null.
+const char* FontFault(std::span<const uint8_t> b) {
+    if (b.empty()) return "is empty";
+    if (StartsWith(b, "\x80\x01") || StartsWith(b, "%!PS-AdobeFont") ||
+        StartsWith(b, "%!FontType1"))
+        return "is a Type 1 (PostScript) font; the captions need a TrueType font";
+    if (StartsWith(b, "wOFF") || StartsWith(b, "wOF2"))
+        return "is a web font (WOFF); the captions need a TrueType font";
+    const bool single = StartsWith(b, std::string_view("\0\1\0\0", 4)) || StartsWith(b, "true") ||
+                        StartsWith(b, "OTTO");
+    if (!single && !StartsWith(b, "ttcf")) return "is not a TrueType font";
+    if (b.size() < 16) return "is cut short";
+    // A collection lists where its fonts start; the first is the one used.
+    const uint64_t first = single ? 0 : Be32(b, 12);
+    if (!TablesAreWhole(b, first)) return "is cut short";
+    return nullptr;
+}
+
+} // namespace
+
+bool OpenCaptionFont() {
+    CloseCaptionFont();
+    if (!TTF_WasInit()) {
+        if (TTF_Init() < 0) return SetError("cannot start the font library: %s", TTF_GetError());
+        std::atexit(TTF_Quit);
+    }
+    if (!ReadDataFile(FontPath, "font", FontSizeLimit, DataLimit::Refuse, FontBytes)) return false;
+    if (const char* fault = FontFault(FontBytes)) {
+        FontBytes = {};
+        return SetError("font \"%s\" %s", FontPath, fault);
+    }
+    SDL_RWops* source = SDL_RWFromConstMem(FontBytes.data(), int(FontBytes.size()));
+    CaptionFont = source ? TTF_OpenFontRW(source, 1, FontPoints) : nullptr;
+    if (!CaptionFont) {
+        FontBytes = {};
+        return SetError("cannot open font \"%s\": %s", FontPath, TTF_GetError());
+    }
+    return true;
+}
+
+void CloseCaptionFont() {
+    if (CaptionFont) TTF_CloseFont(CaptionFont);
+    CaptionFont = nullptr;
+    FontBytes = {};
 }

@@ -1,5 +1,7 @@
 #include "music/Music.h"
 
+#include "common/Error.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -55,8 +57,9 @@ void InitMusic(const char* path) {
     if (!FSOUND_Init(44100, 32, 2)) FailWithLibraryError();
     SongHandle = FMUSIC_LoadSong(path);
     if (!SongHandle) {
-        // The library's texts do not say which file: name it on standard error.
-        std::fprintf(stderr, "ekudemo: cannot load music \"%s\"\n", path);
+        // The library's texts say neither which file nor what is wrong with
+        // it: the reason the sound library recorded says both.
+        PrintError();
         FailWithLibraryError();
     }
     FMUSIC_SetOrderCallback(SongHandle, OnOrderChange, 1);

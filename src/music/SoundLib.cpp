@@ -12,16 +12,23 @@
 // render, seek or free.
 #include "music/SoundLib.h"
 
+#include "common/DataFile.h"
+#include "common/Error.h"
+#include "music/ModuleCheck.h"
+
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,7 +60,7 @@ int MixRate = 44100;
 std::mutex DecoderLock;
 FMUSIC_MODULE* PlayingSong = nullptr; // the song the audio thread renders; guarded by DecoderLock
 
-signed char Fail(int code) {
+signed char LibraryError(int code) {
     LastError.store(code, std::memory_order_relaxed);
     return 0;
 }
@@ -120,78 +127,61 @@ void CloseDeviceAtExit() {
     }
 }
 
-// Reads the whole file. Returns an error code, FMOD_ERR_NONE on success.
-int ReadWholeFile(const char* name, std::vector<uint8_t>& bytes) {
+// The file's bytes, at most ModuleSizeLimit of them. False after SetError and
+// with the library's code for the failure in `code`.
+bool ReadModule(const char* name, std::vector<uint8_t>& bytes, int& code) {
     errno = 0;
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file)
-        return errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
-    int result = FMOD_ERR_NONE;
-    try {
-        uint8_t block[65536];
-        size_t n;
-        while ((n = std::fread(block, 1, sizeof block, file)) > 0)
-            bytes.insert(bytes.end(), block, block + n);
-        if (std::ferror(file)) result = FMOD_ERR_FILE_BAD;
-    } catch (const std::bad_alloc&) {
-        result = FMOD_ERR_MEMORY;
-    }
-    std::fclose(file);
-    return result;
+    if (ReadDataFile(name, "music", ModuleSizeLimit, DataLimit::Refuse, bytes)) return true;
+    code = errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND
+           : errno == ENOMEM                   ? FMOD_ERR_MEMORY
+                                               : FMOD_ERR_FILE_BAD;
+    return false;
+}
+
+// libopenmpt's name of a module's format ("s3m", ...); empty when it has none.
+std::string ModuleType(openmpt_module* decoder) {
+    const char* type = openmpt_module_get_metadata(decoder, "type");
+    if (!type) return {};
+    std::string name(type);
+    openmpt_free_string(type);
+    return name;
 }
 
 // The tracker formats the library plays; anything else is not a module here.
-bool IsTrackerFormat(openmpt_module* decoder) {
-    const char* type = openmpt_module_get_metadata(decoder, "type");
-    if (!type) return false;
-    const std::string_view t(type);
-    const bool ok = t == "mod" || t == "s3m" || t == "xm" || t == "it";
-    openmpt_free_string(type);
-    return ok;
+bool IsTrackerFormat(std::string_view type) {
+    return type == "mod" || type == "s3m" || type == "xm" || type == "it";
 }
 
-uint32_t Le16(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
-}
-
-// Whether every part of an S3M module that its header points at (the order
-// and pointer lists, instruments, packed patterns, sample data) lies within the
-// file. A module cut short still loads in libopenmpt, which plays what is
-// missing as silence; here it is a damaged file.
-bool S3mIsWhole(const std::vector<uint8_t>& b) {
-    constexpr size_t ListsAt = 0x60, InstrumentSize = 0x50;
-    const uint64_t size = b.size();
-    if (size < ListsAt) return false;
-    const size_t orders = Le16(b, 0x20), instruments = Le16(b, 0x22), patterns = Le16(b, 0x24);
-    const size_t insPointers = ListsAt + orders;
-    const size_t patPointers = insPointers + 2 * instruments;
-    if (patPointers + 2 * patterns > size) return false;
-    for (size_t i = 0; i < instruments; ++i) {
-        const uint64_t at = uint64_t(Le16(b, insPointers + 2 * i)) * 16;
-        if (at == 0) continue; // no instrument
-        if (at + InstrumentSize > size) return false;
-        if (b[at] != 1) continue; // not a sample
-        const uint64_t data = (uint64_t(b[at + 0x0D]) << 16 | Le16(b, at + 0x0E)) * 16;
-        uint64_t length = Le16(b, at + 0x10) | uint64_t(Le16(b, at + 0x12)) << 16;
-        const uint8_t flags = b[at + 0x1F];
-        if (flags & 2) length *= 2; // stereo
-        if (flags & 4) length *= 2; // 16-bit
-        if (length > 0 && data + length > size) return false;
+// Whether some order of the song names a pattern that has rows to play.
+bool HasSomethingToPlay(openmpt_module* decoder) {
+    const int32_t patterns = openmpt_module_get_num_patterns(decoder);
+    for (int32_t o = 0; o < openmpt_module_get_num_orders(decoder); ++o) {
+        const int32_t pattern = openmpt_module_get_order_pattern(decoder, o);
+        if (pattern >= 0 && pattern < patterns &&
+            openmpt_module_get_pattern_num_rows(decoder, pattern) > 0)
+            return openmpt_module_get_duration_seconds(decoder) > 0;
     }
-    for (size_t p = 0; p < patterns; ++p) {
-        const uint64_t at = uint64_t(Le16(b, patPointers + 2 * p)) * 16;
-        if (at == 0) continue;                                      // an empty pattern
-        if (at + 2 > size || at + Le16(b, at) > size) return false; // the length counts itself
-    }
-    return true;
+    return false;
 }
 
-bool IsType(openmpt_module* decoder, std::string_view wanted) {
-    const char* type = openmpt_module_get_metadata(decoder, "type");
-    if (!type) return false;
-    const bool same = wanted == type;
-    openmpt_free_string(type);
-    return same;
+// What libopenmpt says while it loads a module.
+void CollectLog(const char* message, void* user) {
+    auto* log = static_cast<std::string*>(user);
+    if (!log->empty()) *log += "; ";
+    *log += message;
+}
+
+// Whether one of libopenmpt's load messages says the file is cut short (not
+// that it will shorten something itself, as a too long order list).
+bool LogSaysCut(std::string log) {
+    std::transform(log.begin(), log.end(), log.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    for (size_t at = log.find("truncated"); at != std::string::npos;
+         at = log.find("truncated", at + 1))
+        if (at < 3 || log.compare(at - 3, 3, "be ") != 0) return true;
+    for (const char* words : {"cut short", "end of file", "unexpected end"})
+        if (log.find(words) != std::string::npos) return true;
+    return false;
 }
 
 } // namespace
@@ -201,20 +191,20 @@ float FSOUND_GetVersion() {
 }
 
 signed char FSOUND_SetOutput(int outputtype) {
-    if (Initialized) return Fail(FMOD_ERR_BUSY);
+    if (Initialized) return LibraryError(FMOD_ERR_BUSY);
     if (outputtype != FSOUND_OUTPUT_NOSOUND && outputtype != FSOUND_OUTPUT_SDL)
-        return Fail(FMOD_ERR_INVALID_PARAM);
+        return LibraryError(FMOD_ERR_INVALID_PARAM);
     OutputType = outputtype;
     return 1;
 }
 
 signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int) {
-    if (Initialized) return Fail(FMOD_ERR_BUSY);
+    if (Initialized) return LibraryError(FMOD_ERR_BUSY);
     if (mixrate < 4000 || mixrate > 192000 || maxsoftwarechannels < 0)
-        return Fail(FMOD_ERR_INVALID_PARAM);
+        return LibraryError(FMOD_ERR_INVALID_PARAM);
     MixRate = mixrate;
     if (OutputType == FSOUND_OUTPUT_SDL) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(FMOD_ERR_INIT);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return LibraryError(FMOD_ERR_INIT);
         SDL_AudioSpec want{};
         want.freq = mixrate;
         want.format = AUDIO_S16SYS;
@@ -224,7 +214,7 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int) {
         // No obtained spec: SDL converts to the device's format for us.
         if (SDL_OpenAudio(&want, nullptr) != 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return Fail(FMOD_ERR_INIT);
+            return LibraryError(FMOD_ERR_INIT);
         }
         DeviceOpen = true;
         static const bool closesAtExit = std::atexit(CloseDeviceAtExit) == 0;
@@ -252,43 +242,63 @@ void FSOUND_Close() {
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     if (!Initialized) {
-        Fail(FMOD_ERR_UNINITIALIZED);
+        SetError("the sound system is not started");
+        LibraryError(FMOD_ERR_UNINITIALIZED);
         return nullptr;
     }
     if (!name) {
-        Fail(FMOD_ERR_INVALID_PARAM);
+        SetError("no music file named");
+        LibraryError(FMOD_ERR_INVALID_PARAM);
         return nullptr;
     }
     std::vector<uint8_t> bytes;
-    if (const int code = ReadWholeFile(name, bytes); code != FMOD_ERR_NONE) {
-        Fail(code);
+    if (int code = FMOD_ERR_NONE; !ReadModule(name, bytes, code)) {
+        LibraryError(code);
+        return nullptr;
+    }
+    if (bytes.empty()) {
+        SetError("music \"%s\" is empty", name);
+        LibraryError(FMOD_ERR_FILE_FORMAT);
         return nullptr;
     }
     // Stop at the last row instead of fading out: the position must not
     // jump back to the start while a tail plays.
     const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
     int error = OPENMPT_ERROR_OK;
+    std::string log;
     openmpt_module* decoder = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
-        nullptr, &error, nullptr, ctls);
-    if (!decoder) {
-        Fail(error == OPENMPT_ERROR_OUT_OF_MEMORY ? FMOD_ERR_MEMORY : FMOD_ERR_FILE_FORMAT);
-        return nullptr;
+        bytes.data(), bytes.size(), CollectLog, &log, openmpt_error_func_store, nullptr, &error,
+        nullptr, ctls);
+    // Messages after loading (while playing) are not wanted.
+    if (decoder) openmpt_module_set_log_func(decoder, openmpt_log_func_silent, nullptr);
+    const char* fault = nullptr;
+    int code = FMOD_ERR_FILE_BAD;
+    const std::string type = decoder ? ModuleType(decoder) : std::string();
+    if (!decoder && error == OPENMPT_ERROR_OUT_OF_MEMORY) {
+        fault = "cannot be loaded: out of memory";
+        code = FMOD_ERR_MEMORY;
+    } else if (!decoder || !IsTrackerFormat(type)) {
+        fault = "is not a MOD, S3M, XM or IT module";
+        code = FMOD_ERR_FILE_FORMAT;
+    } else if (LogSaysCut(log) || !ModuleIsWhole(bytes, type)) {
+        fault = "is cut short: parts of it that its headers point at are missing";
+    } else if (!HasSomethingToPlay(decoder)) {
+        fault = "has nothing to play: no order names a pattern with rows";
     }
-    if (!IsTrackerFormat(decoder)) {
-        openmpt_module_destroy(decoder);
-        Fail(FMOD_ERR_FILE_FORMAT);
-        return nullptr;
-    }
-    if (IsType(decoder, "s3m") && !S3mIsWhole(bytes)) {
-        openmpt_module_destroy(decoder);
-        Fail(FMOD_ERR_FILE_BAD);
+    if (fault) {
+        if (log.empty())
+            SetError("music \"%s\" %s", name, fault);
+        else
+            SetError("music \"%s\" %s (libopenmpt: %s)", name, fault, log.c_str());
+        if (decoder) openmpt_module_destroy(decoder);
+        LibraryError(code);
         return nullptr;
     }
     FMUSIC_MODULE* song = new (std::nothrow) FMUSIC_MODULE;
     if (!song) {
         openmpt_module_destroy(decoder);
-        Fail(FMOD_ERR_MEMORY);
+        SetError("music \"%s\" cannot be loaded: out of memory", name);
+        LibraryError(FMOD_ERR_MEMORY);
         return nullptr;
     }
     song->decoder = decoder;
@@ -296,7 +306,7 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
 }
 
 signed char FMUSIC_SetOrderCallback(FMUSIC_MODULE* mod, FMUSIC_CALLBACK callback, int orderstep) {
-    if (!mod || orderstep < 1) return Fail(FMOD_ERR_INVALID_PARAM);
+    if (!mod || orderstep < 1) return LibraryError(FMOD_ERR_INVALID_PARAM);
     std::lock_guard<std::mutex> lock(DecoderLock);
     mod->orderCallback = callback;
     mod->orderStep = orderstep;
@@ -304,8 +314,8 @@ signed char FMUSIC_SetOrderCallback(FMUSIC_MODULE* mod, FMUSIC_CALLBACK callback
 }
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
-    if (!mod) return Fail(FMOD_ERR_INVALID_PARAM);
-    if (!Initialized) return Fail(FMOD_ERR_UNINITIALIZED);
+    if (!mod) return LibraryError(FMOD_ERR_INVALID_PARAM);
+    if (!Initialized) return LibraryError(FMOD_ERR_UNINITIALIZED);
     std::lock_guard<std::mutex> lock(DecoderLock);
     openmpt_module_set_position_order_row(mod->decoder, 0, 0);
     mod->position.store(PackPosition(0, 0), std::memory_order_release);
@@ -329,7 +339,7 @@ signed char FMUSIC_IsFinished(FMUSIC_MODULE* mod) {
 }
 
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* mod) {
-    if (!mod) return Fail(FMOD_ERR_INVALID_PARAM);
+    if (!mod) return LibraryError(FMOD_ERR_INVALID_PARAM);
     // Once PlayingSong no longer names it, the audio thread cannot reach it.
     StopIfPlaying(mod);
     openmpt_module_destroy(mod->decoder);

@@ -3,6 +3,7 @@
 // SDL's audio thread is the playback thread that runs the order callback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct FMUSIC_MODULE; // opaque handle of a loaded module
@@ -39,12 +40,18 @@ enum FSOUND_OUTPUTTYPES {
     FSOUND_OUTPUT_SDL = 1, // the default
 };
 
+// The largest module file FMUSIC_LoadSong reads; a longer one is refused.
+inline constexpr size_t ModuleSizeLimit = 8 << 20;
+
 float FSOUND_GetVersion();
 signed char FSOUND_SetOutput(int outputtype); // before FSOUND_Init
 signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int flags);
 int FSOUND_GetError();
 void FSOUND_Close();
 
+// Loads a whole MOD, S3M, XM or IT module from a regular file. A file cut
+// short, or one with nothing to play, is FMOD_ERR_FILE_BAD. Besides the code,
+// a failure records its reason with SetError (common/Error.h).
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name);
 signed char FMUSIC_SetOrderCallback(FMUSIC_MODULE* mod, FMUSIC_CALLBACK callback, int orderstep);
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod);

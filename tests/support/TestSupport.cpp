@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "common/LittleEndian.h"
 #include "driver/Data.h"
 #include "s3m/S3mWriter.h"
 
@@ -45,8 +46,7 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 std::vector<uint32_t> RawFrameWords(const std::vector<uint8_t>& bytes) {
     std::vector<uint32_t> words(bytes.size() / 4);
     for (size_t i = 0; i < words.size(); ++i)
-        words[i] = uint32_t(bytes[4 * i]) | uint32_t(bytes[4 * i + 1]) << 8 |
-                   uint32_t(bytes[4 * i + 2]) << 16 | uint32_t(bytes[4 * i + 3]) << 24;
+        words[i] = GetLe32(bytes, 4 * i);
     return words;
 }
 

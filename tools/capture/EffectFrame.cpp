@@ -1,6 +1,7 @@
 // One frame of a gallery effect, drawn offline by the gallery's own code.
 #include "capture/Capture.h"
 
+#include "common/Error.h"
 #include "driver/Demo.h"
 #include "driver/Gallery.h"
 #include "output/OutputFile.h"
@@ -31,7 +32,9 @@ int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, con
 
     SDL_Surface* screen = MakeFrameSurface();
     int status = 1;
-    if (screen && effect->prepare(slots, flareSprite)) {
+    if (screen && !effect->prepare(slots, flareSprite)) {
+        PrintError();
+    } else if (screen) {
         DrawGalleryFrame(*effect, timeMs, screen);
         if (WriteFrame(screen, raw, file)) status = 0;
     }

@@ -2,6 +2,9 @@
 
 #include "driver/Data.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -26,13 +29,14 @@ std::span<const char* const> CaptureInputs() {
 
 bool Readable(std::span<const char* const> paths) {
     for (const char* path : paths) {
-        std::FILE* file = std::fopen(path, "rb");
-        if (!file) {
+        // Without blocking: a FIFO in place of a data file must not hang here.
+        const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
             std::fprintf(stderr, "ekudemo-capture: cannot read \"%s\": %s\n", path,
                          std::strerror(errno));
             return false;
         }
-        std::fclose(file);
+        close(fd);
     }
     return true;
 }

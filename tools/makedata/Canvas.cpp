@@ -1,9 +1,10 @@
 #include "Canvas.h"
 
+#include "common/Error.h"
+#include "image/Pcx.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 
 Canvas MakeCanvas(int width, int height) {
@@ -21,8 +22,11 @@ uint8_t Ink(Canvas& c, Rgb colour) {
         if (p.r == colour.r && p.g == colour.g && p.b == colour.b) return static_cast<uint8_t>(i);
     }
     if (c.palette.size() >= 256) {
-        std::fprintf(stderr, "ekudemo-makedata: a picture needs more than 256 colours\n");
-        std::exit(1);
+        // Drawn on in black; the file is refused when it is written.
+        if (!c.paletteFull)
+            SetError("a %dx%d picture needs more than 256 colours", c.width, c.height);
+        c.paletteFull = true;
+        return 0;
     }
     c.palette.push_back(colour);
     return static_cast<uint8_t>(c.palette.size() - 1);
@@ -146,44 +150,9 @@ double Cosine(double x) {
 }
 
 std::vector<uint8_t> EncodePcx(const Canvas& c) {
-    std::vector<uint8_t> out(128, 0);
-    auto put16 = [&out](size_t at, int v) {
-        out[at] = static_cast<uint8_t>(v & 0xFF);
-        out[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-    };
-    out[0] = 10; // manufacturer
-    out[1] = 5;  // version 3.0 with a 256-colour palette
-    out[2] = 1;  // run-length encoding
-    out[3] = 8;  // bits per pixel per plane
-    put16(4, 0);
-    put16(6, 0);
-    put16(8, c.width - 1);
-    put16(10, c.height - 1);
-    put16(12, 72);
-    put16(14, 72);
-    out[65] = 1;        // planes
-    put16(66, c.width); // bytes per line (every width we write is even)
-    put16(68, 1);       // colour palette
-    for (int y = 0; y < c.height; ++y) {
-        const uint8_t* row = &c.pixels[static_cast<size_t>(y) * static_cast<size_t>(c.width)];
-        int x = 0;
-        while (x < c.width) {
-            int run = 1;
-            while (x + run < c.width && run < 63 && row[x + run] == row[x])
-                ++run;
-            const uint8_t v = row[x];
-            if (run > 1 || v >= 0xC0) out.push_back(static_cast<uint8_t>(0xC0 | run));
-            out.push_back(v);
-            x += run;
-        }
-    }
-    out.push_back(0x0C);
-    for (int i = 0; i < 256; ++i) {
-        const Rgb p =
-            i < static_cast<int>(c.palette.size()) ? c.palette[static_cast<size_t>(i)] : Rgb{};
-        out.push_back(p.r);
-        out.push_back(p.g);
-        out.push_back(p.b);
-    }
-    return out;
+    if (c.paletteFull) return {};
+    std::vector<uint8_t> palette;
+    for (const Rgb& p : c.palette)
+        palette.insert(palette.end(), {p.r, p.g, p.b});
+    return EncodePcx(c.width, c.height, c.pixels, palette);
 }

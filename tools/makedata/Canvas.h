@@ -1,5 +1,5 @@
 // An indexed 8-bit drawing surface with its own palette, a few crisp
-// pixel-art primitives, and the PCX writer for the greeting's pictures.
+// pixel-art primitives, and its PCX file.
 #pragma once
 
 #include <array>
@@ -15,13 +15,14 @@ struct Canvas {
     int width = 0, height = 0;
     std::vector<uint8_t> pixels; // width * height palette indices
     std::vector<Rgb> palette;    // at most 256 entries; entry 0 is black
+    bool paletteFull = false;    // a colour did not fit: the picture cannot be written
 };
 
 // A canvas filled with index 0, which is pure black (the colour key).
 Canvas MakeCanvas(int width, int height);
 
-// Palette index of a colour, added on first use. Ends the program when a
-// picture would need more than 256 colours.
+// Palette index of a colour, added on first use. A picture that would need
+// more than 256 colours gets black instead, and SetError says so.
 uint8_t Ink(Canvas& c, Rgb colour);
 
 // Blend of two colours, t from 0 to 256.
@@ -48,5 +49,6 @@ void Outline(Canvas& c, uint8_t from, uint8_t index);
 double Sine(double x);
 double Cosine(double x);
 
-// 8-bit run-length PCX (version 5, one plane, 256-colour palette at the end).
+// The canvas as a PCX file (EncodePcx in image/Pcx.h writes the format);
+// empty when its palette overflowed.
 std::vector<uint8_t> EncodePcx(const Canvas& c);

@@ -13,12 +13,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "common/DataFile.h"
+#include "common/Error.h"
 #include "driver/Data.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -67,13 +68,9 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 
 bool ReadFile(const char* path, std::vector<uint8_t>& bytes,
               const char* hint = " (package fonts-liberation2)") {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "ekudemo-makedata: cannot read %s%s\n", path, hint);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    if (ReadDataFile(path, "file", 32 << 20, DataLimit::Refuse, bytes)) return true;
+    std::fprintf(stderr, "ekudemo-makedata: %s%s\n", ErrorText(), hint);
+    return false;
 }
 
 // The font's copyright and OFL text: the "Files: *" paragraph of the package's
@@ -113,6 +110,10 @@ int SongReportCommand(const std::string& file) {
     std::string title = "the song as composed by the generator";
     if (file.empty()) {
         module = ComposeSong();
+        if (module.empty()) {
+            PrintError();
+            return 1;
+        }
     } else {
         // Only a plain file: a pipe or a device could block or never end.
         std::error_code error;
@@ -141,10 +142,21 @@ int WriteData(const std::filesystem::path& dir) {
                      error.message().c_str());
         return 1;
     }
-    for (const DataPicture& picture : DataPictures)
-        if (!WriteFile(OutPath(dir, picture.path), EncodePcx(DrawPicture(picture)))) return 1;
+    for (const DataPicture& picture : DataPictures) {
+        const std::vector<uint8_t> pcx = EncodePcx(DrawPicture(picture));
+        if (pcx.empty()) {
+            std::fprintf(stderr, "ekudemo-makedata: %s: %s\n", picture.path, ErrorText());
+            return 1;
+        }
+        if (!WriteFile(OutPath(dir, picture.path), pcx)) return 1;
+    }
 
-    if (!WriteFile(OutPath(dir, ModuleFile), ComposeSong())) return 1;
+    const std::vector<uint8_t> song = ComposeSong();
+    if (song.empty()) {
+        PrintError();
+        return 1;
+    }
+    if (!WriteFile(OutPath(dir, ModuleFile), song)) return 1;
 
     std::vector<uint8_t> font, licence;
     if (!ReadFile(FontSource, font) || !FontLicence(licence)) return 1;

@@ -1,31 +1,22 @@
 #include "s3m/S3mWriter.h"
 
+#include "common/Error.h"
+#include "common/LittleEndian.h"
+#include "music/S3mLayout.h"
+
 #include <algorithm>
-#include <stdexcept>
+#include <string>
 
 namespace {
 
-constexpr size_t HeaderSize = 0x60;
-constexpr size_t InstrumentSize = 0x50;
 constexpr uint16_t TrackerVersion = 0x1320; // Scream Tracker 3.20
 constexpr uint16_t UnsignedSamples = 2;
-constexpr uint8_t PanTablePresent = 252;
 
-void Fail(const std::string& what) {
-    throw std::invalid_argument("S3M: " + what);
+// Records what cannot be written; false.
+bool Refuse(const std::string& what) {
+    return SetError("S3M: %s", what.c_str());
 }
 
-void Put8(std::vector<uint8_t>& out, size_t at, uint8_t v) {
-    out[at] = v;
-}
-void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    out[at] = static_cast<uint8_t>(v);
-    out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    Put16(out, at, v & 0xFFFF);
-    Put16(out, at + 2, v >> 16);
-}
 void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size_t field) {
     // One byte is kept for the terminating zero.
     const size_t n = std::min(text.size(), field - 1);
@@ -33,32 +24,32 @@ void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size
 }
 
 // Pads to the next paragraph and returns its number.
-uint32_t AlignToParagraph(std::vector<uint8_t>& out) {
-    out.resize((out.size() + 15) / 16 * 16, 0);
-    if (out.size() / 16 > 0xFFFFFF) Fail("module too large for paragraph pointers");
-    return static_cast<uint32_t>(out.size() / 16);
+uint64_t AlignToParagraph(std::vector<uint8_t>& out) {
+    out.resize((out.size() + S3m::ParagraphSize - 1) / S3m::ParagraphSize * S3m::ParagraphSize, 0);
+    return out.size() / S3m::ParagraphSize;
 }
 
-void Check(const S3mModule& m) {
+bool Check(const S3mModule& m) {
     if (m.channels < 1 || m.channels > S3mMaxChannels)
-        Fail("channels must be 1.." + std::to_string(S3mMaxChannels));
+        return Refuse("channels must be 1.." + std::to_string(S3mMaxChannels));
     if (m.patterns.size() > S3mMaxPatterns)
-        Fail("more than " + std::to_string(S3mMaxPatterns) + " patterns");
+        return Refuse("more than " + std::to_string(S3mMaxPatterns) + " patterns");
     if (m.samples.size() > S3mMaxSamples)
-        Fail("more than " + std::to_string(S3mMaxSamples) + " samples");
+        return Refuse("more than " + std::to_string(S3mMaxSamples) + " samples");
     if (m.orders.size() > S3mMaxOrders)
-        Fail("more than " + std::to_string(S3mMaxOrders) + " orders");
-    if (m.globalVolume > 64) Fail("global volume above 64");
+        return Refuse("more than " + std::to_string(S3mMaxOrders) + " orders");
+    if (m.globalVolume > 64) return Refuse("global volume above 64");
     for (size_t i = 0; i < m.orders.size(); ++i) {
         const uint8_t p = m.orders[i];
-        if (p != 254 && p >= m.patterns.size())
-            Fail("order " + std::to_string(i) + " names missing pattern " + std::to_string(p));
+        if (p != S3m::OrderSkip && p >= m.patterns.size())
+            return Refuse("order " + std::to_string(i) + " names missing pattern " +
+                          std::to_string(p));
     }
     for (const S3mSample& s : m.samples) {
-        if (s.data.size() > 0xFFFFFF) Fail("sample '" + s.name + "' too long");
-        if (s.volume > 64) Fail("sample '" + s.name + "' volume above 64");
+        if (s.data.size() > 0xFFFFFF) return Refuse("sample '" + s.name + "' too long");
+        if (s.volume > 64) return Refuse("sample '" + s.name + "' volume above 64");
         if (s.loop && !(s.loopStart < s.loopEnd && s.loopEnd <= s.data.size()))
-            Fail("sample '" + s.name + "' loop outside its data");
+            return Refuse("sample '" + s.name + "' loop outside its data");
     }
     for (size_t p = 0; p < m.patterns.size(); ++p)
         for (int r = 0; r < S3mRows; ++r)
@@ -67,13 +58,14 @@ void Check(const S3mModule& m) {
                 const std::string where = "pattern " + std::to_string(p) + " row " +
                                           std::to_string(r) + " channel " + std::to_string(c);
                 if (cell.note < S3mNoteOff && ((cell.note & 15) > 11 || (cell.note >> 4) > 9))
-                    Fail(where + ": bad note");
+                    return Refuse(where + ": bad note");
                 if (cell.instrument > m.samples.size())
-                    Fail(where + ": missing sample " + std::to_string(cell.instrument));
+                    return Refuse(where + ": missing sample " + std::to_string(cell.instrument));
                 if (cell.volume > 64 && cell.volume != S3mNoVolume)
-                    Fail(where + ": volume above 64");
-                if (cell.command > 26) Fail(where + ": bad command");
+                    return Refuse(where + ": volume above 64");
+                if (cell.command > 26) return Refuse(where + ": bad command");
             }
+    return true;
 }
 
 void WritePattern(std::vector<uint8_t>& out, const S3mPattern& pattern, int channels) {
@@ -86,9 +78,9 @@ void WritePattern(std::vector<uint8_t>& out, const S3mPattern& pattern, int chan
             const bool noteOrInstrument = cell.note != S3mNoNote || cell.instrument != 0;
             const bool volume = cell.volume != S3mNoVolume;
             const bool command = cell.command != 0 || cell.info != 0;
-            if (noteOrInstrument) what |= 0x20;
-            if (volume) what |= 0x40;
-            if (command) what |= 0x80;
+            if (noteOrInstrument) what |= S3m::CellNoteInstrument;
+            if (volume) what |= S3m::CellVolume;
+            if (command) what |= S3m::CellCommand;
             if (what == c) continue; // an empty cell is not stored
             out.push_back(what);
             if (noteOrInstrument) {
@@ -103,48 +95,48 @@ void WritePattern(std::vector<uint8_t>& out, const S3mPattern& pattern, int chan
         }
         out.push_back(0); // end of row
     }
-    Put16(out, start, static_cast<uint32_t>(out.size() - start));
+    PutLe16(out, start, static_cast<uint32_t>(out.size() - start));
 }
 
 } // namespace
 
 std::vector<uint8_t> WriteS3m(const S3mModule& m) {
-    Check(m);
+    if (!Check(m)) return {};
     // The order list ends with 255 and has an even length.
     std::vector<uint8_t> orders = m.orders;
-    orders.push_back(255);
-    if (orders.size() % 2 != 0) orders.push_back(255);
+    orders.push_back(S3m::OrderEnd);
+    if (orders.size() % 2 != 0) orders.push_back(S3m::OrderEnd);
 
     const size_t insCount = m.samples.size();
     const size_t patCount = m.patterns.size();
-    std::vector<uint8_t> out(HeaderSize, 0);
-    PutText(out, 0x00, m.title, 28);
-    Put8(out, 0x1C, 0x1A);
-    Put8(out, 0x1D, 16); // S3M module
-    Put16(out, 0x20, static_cast<uint32_t>(orders.size()));
-    Put16(out, 0x22, static_cast<uint32_t>(insCount));
-    Put16(out, 0x24, static_cast<uint32_t>(patCount));
-    Put16(out, 0x28, TrackerVersion);
-    Put16(out, 0x2A, UnsignedSamples);
-    std::copy_n("SCRM", 4, out.begin() + 0x2C);
-    Put8(out, 0x30, m.globalVolume);
-    Put8(out, 0x31, m.initialSpeed);
-    Put8(out, 0x32, m.initialTempo);
-    Put8(out, 0x33, m.masterVolume);
-    Put8(out, 0x35, PanTablePresent);
-    for (int c = 0; c < 32; ++c) {
+    std::vector<uint8_t> out(S3m::HeaderSize, 0);
+    PutText(out, S3m::Title, m.title, S3m::TitleSize);
+    out[S3m::EndOfText] = S3m::TextEnd;
+    out[S3m::FileType] = S3m::ModuleType;
+    PutLe16(out, S3m::OrderCount, static_cast<uint32_t>(orders.size()));
+    PutLe16(out, S3m::InstrumentCount, static_cast<uint32_t>(insCount));
+    PutLe16(out, S3m::PatternCount, static_cast<uint32_t>(patCount));
+    PutLe16(out, S3m::TrackerVersion, TrackerVersion);
+    PutLe16(out, S3m::SampleFormat, UnsignedSamples);
+    std::copy_n("SCRM", 4, out.begin() + S3m::Signature);
+    out[S3m::GlobalVolume] = m.globalVolume;
+    out[S3m::InitialSpeed] = m.initialSpeed;
+    out[S3m::InitialTempo] = m.initialTempo;
+    out[S3m::MasterVolume] = m.masterVolume;
+    out[S3m::DefaultPan] = S3m::PanTablePresent;
+    for (int c = 0; c < int(S3m::ChannelCount); ++c) {
         // Alternate left and right sample channels; the pan table below gives
         // the real position. 255 marks an unused channel.
         uint8_t setting = 255;
         if (c < m.channels) setting = static_cast<uint8_t>(c % 2 == 0 ? c / 2 : 8 + c / 2);
-        Put8(out, 0x40 + static_cast<size_t>(c), setting);
+        out[S3m::ChannelSettings + static_cast<size_t>(c)] = setting;
     }
     out.insert(out.end(), orders.begin(), orders.end());
     const size_t insPointers = out.size();
     out.resize(out.size() + 2 * insCount, 0);
     const size_t patPointers = out.size();
     out.resize(out.size() + 2 * patCount, 0);
-    for (int c = 0; c < 32; ++c) {
+    for (int c = 0; c < int(S3m::ChannelCount); ++c) {
         const bool used = c < m.channels;
         out.push_back(
             used ? static_cast<uint8_t>(0x20 | (m.channelPan[static_cast<size_t>(c)] & 15)) : 0);
@@ -153,34 +145,44 @@ std::vector<uint8_t> WriteS3m(const S3mModule& m) {
     // Instrument headers; their sample pointers are filled in with the data.
     std::vector<size_t> instrumentAt(insCount);
     for (size_t i = 0; i < insCount; ++i) {
-        const uint32_t paragraph = AlignToParagraph(out);
-        if (paragraph > 0xFFFF) Fail("header part too large");
-        Put16(out, insPointers + 2 * i, paragraph);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFF) {
+            Refuse("header part too large");
+            return {};
+        }
+        PutLe16(out, insPointers + 2 * i, uint32_t(paragraph));
         instrumentAt[i] = out.size();
-        out.resize(out.size() + InstrumentSize, 0);
+        out.resize(out.size() + S3m::InstrumentSize, 0);
         const S3mSample& s = m.samples[i];
         const size_t at = instrumentAt[i];
-        Put8(out, at, 1); // sample instrument
-        Put32(out, at + 0x10, static_cast<uint32_t>(s.data.size()));
-        Put32(out, at + 0x14, s.loop ? s.loopStart : 0);
-        Put32(out, at + 0x18, s.loop ? s.loopEnd : 0);
-        Put8(out, at + 0x1C, s.volume);
-        Put8(out, at + 0x1F, s.loop ? 1 : 0);
-        Put32(out, at + 0x20, s.c2spd);
-        PutText(out, at + 0x30, s.name, 28);
-        std::copy_n("SCRS", 4, out.begin() + static_cast<std::ptrdiff_t>(at + 0x4C));
+        out[at + S3m::InsType] = S3m::SampleInstrument;
+        PutLe32(out, at + S3m::InsLength, static_cast<uint32_t>(s.data.size()));
+        PutLe32(out, at + S3m::InsLoopStart, s.loop ? s.loopStart : 0);
+        PutLe32(out, at + S3m::InsLoopEnd, s.loop ? s.loopEnd : 0);
+        out[at + S3m::InsVolume] = s.volume;
+        out[at + S3m::InsFlags] = s.loop ? S3m::FlagLoop : 0;
+        PutLe32(out, at + S3m::InsC2Spd, s.c2spd);
+        PutText(out, at + S3m::InsName, s.name, S3m::InsNameSize);
+        std::copy_n("SCRS", 4, out.begin() + static_cast<std::ptrdiff_t>(at + S3m::InsSignature));
     }
     for (size_t p = 0; p < patCount; ++p) {
-        const uint32_t paragraph = AlignToParagraph(out);
-        if (paragraph > 0xFFFF) Fail("patterns too large");
-        Put16(out, patPointers + 2 * p, paragraph);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFF) {
+            Refuse("patterns too large");
+            return {};
+        }
+        PutLe16(out, patPointers + 2 * p, uint32_t(paragraph));
         WritePattern(out, m.patterns[p], m.channels);
     }
     for (size_t i = 0; i < insCount; ++i) {
-        const uint32_t paragraph = AlignToParagraph(out);
+        const uint64_t paragraph = AlignToParagraph(out);
+        if (paragraph > 0xFFFFFF) {
+            Refuse("module too large for paragraph pointers");
+            return {};
+        }
         const size_t at = instrumentAt[i];
-        Put8(out, at + 0x0D, static_cast<uint8_t>(paragraph >> 16));
-        Put16(out, at + 0x0E, paragraph & 0xFFFF);
+        out[at + S3m::InsDataHigh] = static_cast<uint8_t>(paragraph >> 16);
+        PutLe16(out, at + S3m::InsDataLow, uint32_t(paragraph & 0xFFFF));
         for (int8_t v : m.samples[i].data)
             out.push_back(static_cast<uint8_t>(v) ^ 0x80); // stored unsigned
     }
@@ -189,11 +191,14 @@ std::vector<uint8_t> WriteS3m(const S3mModule& m) {
 }
 
 S3mModule MakeTestModuleDescription(int orders, int speed, int tempo) {
-    if (orders < 1 || orders > S3mMaxOrders || speed < 1 || speed > 255 || tempo < 33 ||
-        tempo > 255)
-        Fail("test module needs 1.." + std::to_string(S3mMaxOrders) +
-             " orders, speed 1..255, tempo 33..255");
     S3mModule m;
+    if (orders < 1 || orders > S3mMaxOrders || speed < 1 || speed > 255 || tempo < 33 ||
+        tempo > 255) {
+        SetError("S3M: a test module needs 1..%d orders, speed 1..255, tempo 33..255",
+                 S3mMaxOrders);
+        m.channels = 0; // WriteS3m refuses it
+        return m;
+    }
     m.title = "test " + std::to_string(orders) + " orders";
     m.channels = 1;
     m.channelPan[0] = 8;
@@ -226,5 +231,7 @@ S3mModule MakeTestModuleDescription(int orders, int speed, int tempo) {
 }
 
 std::vector<uint8_t> MakeTestModule(int orders, int speed, int tempo) {
-    return WriteS3m(MakeTestModuleDescription(orders, speed, tempo));
+    const S3mModule m = MakeTestModuleDescription(orders, speed, tempo);
+    if (m.channels == 0) return {}; // the fault is recorded
+    return WriteS3m(m);
 }

@@ -71,17 +71,18 @@ struct S3mModule {
     std::vector<S3mSample> samples;
 };
 
-// The module's file bytes. Throws std::invalid_argument with a message naming
-// the fault when the description cannot be written (too many channels,
-// patterns, samples or orders, an order naming a missing pattern, a loop
-// outside its sample, a cell naming a missing sample).
+// The module's file bytes (the layout is in music/S3mLayout.h). Empty, after
+// SetError naming the fault, when the description cannot be written (too
+// many channels, patterns, samples or orders, an order naming a missing
+// pattern, a loop outside its sample, a cell naming a missing sample).
 std::vector<uint8_t> WriteS3m(const S3mModule& module);
 
 // A small module for tests: `orders` orders, order n playing its own pattern
 // n (patterns are reused after S3mMaxPatterns), at the given initial speed and
-// tempo. Every row of every pattern starts a short looped square-wave note on
-// channel 0, whose pitch tells the order apart. A row lasts speed * 2.5 /
-// tempo seconds, an order 64 rows: at speed 1, tempo 255 about 0.63 s.
+// tempo (empty, after SetError, for numbers out of range). Every row of every pattern starts a
+// short looped square-wave note on channel 0, whose pitch tells the order apart. A row lasts speed
+// * 2.5 / tempo seconds, an order 64 rows: at speed 1, tempo 255 about 0.63 s.
 std::vector<uint8_t> MakeTestModule(int orders, int speed, int tempo);
-// The description MakeTestModule writes, for tests that change it first.
+// The description MakeTestModule writes, for tests that change it first; one
+// of no channels, after SetError, for numbers out of range.
 S3mModule MakeTestModuleDescription(int orders, int speed, int tempo);

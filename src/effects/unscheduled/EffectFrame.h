@@ -2,18 +2,18 @@
 // bits, its own size, not derived from the 320x200 display.
 #pragma once
 
-#include <SDL.h>
+#include "common/Error.h"
 
-#include <cstdio>
+#include <SDL.h>
 
 inline constexpr int EffectFrameWidth = 640;
 inline constexpr int EffectFrameHeight = 480;
 
 // A 640x480 32-bit software surface for an effect to draw on or from; null
-// after a message on standard error.
+// after SetError.
 inline SDL_Surface* MakeEffectFrame() {
     SDL_Surface* frame =
         SDL_CreateRGBSurface(SDL_SWSURFACE, EffectFrameWidth, EffectFrameHeight, 32, 0, 0, 0, 0);
-    if (!frame) std::fprintf(stderr, "ekudemo-gallery: cannot make a frame: %s\n", SDL_GetError());
+    if (!frame) SetError("cannot make a frame: %s", SDL_GetError());
     return frame;
 }

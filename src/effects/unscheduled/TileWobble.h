@@ -17,5 +17,5 @@ void DrawTileWobble(SDL_Surface* source, SDL_Surface* target, float amplitude);
 // bits): `source` is the picture at twice its size over the 640x480 frame,
 // its last 80 rows mirroring its bottom like a beach in wet sand; `shadow` the
 // same dimmed, to show through the gaps the tiles leave. False, both null,
-// after a message when no surface can be made.
+// after SetError when no surface can be made.
 bool MakeWobblePictures(SDL_Surface* picture, SDL_Surface*& source, SDL_Surface*& shadow);

@@ -27,5 +27,5 @@ void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, 
 // An overlay for the gallery's tunnel: `picture` (320x200, 32 bits) stretched
 // over the 640x480 frame with an oval porthole of zero pixels round the centre,
 // ringed by a lit metal rim; every other pixel is non-zero, so only the hole
-// lets the tunnel through. Null after a message when no surface can be made.
+// lets the tunnel through. Null after SetError when no surface can be made.
 SDL_Surface* MakeTunnelOverlay(SDL_Surface* picture);

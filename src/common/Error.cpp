@@ -1,0 +1,37 @@
+#include "common/Error.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+// The name the program was started by, as the C library's own messages use it.
+const char* ProgramName = program_invocation_short_name;
+
+namespace {
+
+thread_local std::string LastError;
+
+} // namespace
+
+bool SetError(const char* format, ...) {
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    // The text may quote ErrorText() itself: format into a fresh string.
+    std::string text(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    LastError = std::move(text);
+    return false;
+}
+
+const char* ErrorText() {
+    return LastError.c_str();
+}
+
+void PrintError() {
+    std::fprintf(stderr, "%s: %s\n", ProgramName, ErrorText());
+}

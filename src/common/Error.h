@@ -1,0 +1,44 @@
+// How failures travel from where they happen to the person running a program.
+//
+// The model, for every program (ekudemo, ekudemo-gallery, ekudemo-capture,
+// ekudemo-makedata) and every library they link:
+//
+// - A routine that can fail returns false (or a null pointer) and, before it
+//   does, records one line saying what went wrong with SetError, naming the
+//   file concerned: "picture \"dat/bit7.pcx\" is 320x200, not 256x256". It
+//   prints nothing and never ends the process. ErrorText() gives the line
+//   back until the next SetError. A caller passes the failure up unchanged,
+//   or adds what it was doing with SetError("...: %s", ErrorText()), or
+//   handles it (a font that cannot be used costs only the captions).
+// - Each program's main, or its run routine (RunDemo, RunGallery, the
+//   capture's modes), decides: it prints "PROGRAM: " and the line on
+//   standard error (PrintError) and returns the exit status, 1 for a failure
+//   of data, device or output, 2 for a command line it does not understand.
+//   Warnings that do not end the program take the same form.
+// - The greeting's music binding keeps the behaviour it has always had:
+//   InitMusic prints the sound library's own text on standard output and
+//   ends the process with status 1 (what more is known, the file and the
+//   reason, goes to standard error first). The sound library keeps the FSOUND
+//   interface's own model: 0 or null on failure, the code from
+//   FSOUND_GetError; FMUSIC_LoadSong also records the reason with SetError.
+// - Opening the display (OpenScreen) prints its own failure, under the name
+//   its caller gives it, because only it knows what the display is: a mode
+//   that cannot be set is "PROGRAM: error setting 320x200 32bpp indexed
+//   mode: " with SDL's text and what is wrong with the display.
+//
+// Errors are recorded per thread; every failure that is reported happens on
+// the main thread.
+#pragma once
+
+// The program's name in its messages: the name it was started by, unless its
+// start-up names it (StartOptions::program).
+extern const char* ProgramName;
+
+// Records what went wrong (printf format) and returns false, so a routine can
+// `return SetError(...)`.
+bool SetError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The line recorded last on this thread; empty before the first failure.
+const char* ErrorText();
+
+// "ProgramName: ErrorText()" on standard error.
+void PrintError();
