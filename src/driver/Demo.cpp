@@ -1,6 +1,7 @@
 #include "driver/Demo.h"
 
 #include "driver/Data.h"
+#include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
 #include "effects/unscheduled/Flares.h"
@@ -22,7 +23,6 @@ SDL_Surface* Screen = nullptr;
 namespace {
 
 constexpr const char* FontPath = FontFile;
-constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
 
 SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
     SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
@@ -132,11 +132,15 @@ bool PollQuit() {
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
         if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_RETURN &&
+            (event.key.keysym.mod & KMOD_ALT))
+            ToggleFullScreen();
     }
     return quit;
 }
 
 bool OpenScreen(const char* program) {
+    PrepareDisplayEnvironment();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "%s: cannot start the video subsystem: %s\n", program, SDL_GetError());
         return false;
@@ -146,13 +150,14 @@ bool OpenScreen(const char* program) {
         std::fprintf(stderr, "%s: no display available\n", program);
         return false;
     }
-    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
+    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenModeFlags());
     if (!Screen) {
         std::fprintf(stderr, "error setting %dx%d 32bpp indexed mode: %s\n", ScreenWidth,
                      ScreenHeight, SDL_GetError());
         return false;
     }
     SDL_ShowCursor(0);
+    StartPresenting();
     return true;
 }
 
@@ -208,6 +213,7 @@ int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
 bool RunFrame(const SurfaceSlotArray& slots) {
     bool quit = DrawMusicFrame(Screen, slots, MilliClock());
     SDL_Flip(Screen);
+    WaitForRefresh();
     SDL_FillRect(Screen, nullptr, 0);
     if (PollQuit()) quit = true;
     return quit;
