@@ -27,6 +27,7 @@ constexpr int DefaultRefreshHz = 60;
 constexpr Uint32 FullScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
 
 int64_t RefreshPeriodNs = 1000000000 / DefaultRefreshHz;
+int64_t LetGoAt = 0; // when the frame loop last went on after presenting
 
 int64_t NowNs() {
     timespec now;
@@ -124,19 +125,20 @@ Uint32 ScreenModeFlags() {
 void StartPresenting() {
     const int hz = DisplayRefreshHz();
     RefreshPeriodNs = 1000000000 / (hz > 0 ? hz : DefaultRefreshHz);
-    PresentedAt = 0;
+    PresentedAt = LetGoAt = 0;
 }
 
 void WaitForRefresh() {
-    int64_t now = NowNs();
-    const int64_t due = PresentedAt + RefreshPeriodNs;
-    if (PaceToRefresh && PresentedAt != 0 && now < due) {
+    PresentedAt = NowNs();
+    const int64_t due = LetGoAt + RefreshPeriodNs;
+    if (PaceToRefresh && LetGoAt != 0 && PresentedAt < due) {
         const timespec until = {time_t(due / 1000000000), long(due % 1000000000)};
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
         }
-        now = due;
+        LetGoAt = due;
+    } else {
+        LetGoAt = PresentedAt;
     }
-    PresentedAt = now;
 }
 
 void ToggleFullScreen() {

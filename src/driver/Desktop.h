@@ -12,7 +12,7 @@
 extern int WindowScale;
 // False leaves presenting to the media library alone (the benchmarks' baseline).
 extern bool PaceToRefresh;
-// CLOCK_MONOTONIC in nanoseconds when the last frame was let go to the display.
+// CLOCK_MONOTONIC in nanoseconds when the last SDL_Flip returned.
 extern int64_t PresentedAt;
 
 // The greeting's and the gallery's command line: `--window [K]`, `--help`,
