@@ -98,16 +98,22 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     return -1;
 }
 
-void UseInstalledData() {
+const char* InstalledDataFolder() {
 #ifdef EKUDEMO_DATA_DIR
     struct stat info;
-    if (lstat("dat", &info) == 0 || errno != ENOENT) return;
-    const std::string installed = std::string(EKUDEMO_DATA_DIR) + "/dat";
-    if (stat(installed.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
-    if (chdir(EKUDEMO_DATA_DIR) != 0) {
+    if (lstat("dat", &info) == 0 || errno != ENOENT) return nullptr;
+    if (stat(EKUDEMO_DATA_DIR "/dat", &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    return EKUDEMO_DATA_DIR;
+#else
+    return nullptr;
+#endif
+}
+
+void UseInstalledData() {
+    const char* folder = InstalledDataFolder();
+    if (folder && chdir(folder) != 0) {
         // The missing files are then reported as they are from a checkout.
     }
-#endif
 }
 
 void PrepareDisplayEnvironment() {

@@ -24,6 +24,8 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
 // the working directory has no dat/ and that folder has one, the program
 // changes into it; a dat/ in the working directory always wins.
 void UseInstalledData();
+// The folder UseInstalledData would change into, or null.
+const char* InstalledDataFolder();
 
 // Before the video subsystem starts: sdl12-compat presents in step with the
 // display's refresh and scales with square pixels, unless the user has set
