@@ -65,6 +65,7 @@ set -e
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q >/dev/null
 apt-get install -y -q --no-install-recommends /tmp/ekudemo.deb >/tmp/apt.log 2>&1 || { tail -n 30 /tmp/apt.log; exit 1; }
+dpkg-query -W -f '${Package} ${Status}\n' libsdl1.2-compat-shim
 cd /
 /usr/games/ekudemo --version
 test ! -e /dat
@@ -77,6 +78,7 @@ unshare --mount --pid --fork sh -c "
     mount -t proc proc '$root/proc' &&
     chroot '$root' sh /tmp/play.sh" >"$work/play.log" 2>&1 || true
 cat "$work/play.log"
+grep -qx "libsdl1.2-compat-shim install ok installed" "$work/play.log" || fail "SDL 1.2 is not sdl12-compat"
 grep -qx "ekudemo [0-9.]*" "$work/play.log" || fail "the installed greeting does not run"
 grep -qx "status 0" "$work/play.log" || fail "the installed greeting did not end with status 0"
 printf 'mik\345 kaislaten tulevi se kukkuen menevi\n' >"$work/farewell"
