@@ -130,7 +130,8 @@ Uint32 ScreenModeFlags() {
 
 void StartPresenting() {
     const int hz = DisplayRefreshHz();
-    RefreshPeriodNs = 1000000000 / (hz > 0 ? hz : DefaultRefreshHz);
+    // Only rates a real display could have: anything else is a driver's guess.
+    RefreshPeriodNs = 1000000000 / (hz >= 24 && hz <= 500 ? hz : DefaultRefreshHz);
     PresentedAt = LetGoAt = 0;
 }
 
