@@ -151,6 +151,17 @@ TEST(Screen, FullScreenByDefaultAWindowWhenAskedAndAltEnterSwitches) {
         EXPECT_TRUE(Screen->flags & SDL_FULLSCREEN);
         EXPECT_EQ(Screen->w, ScreenWidth);
         EXPECT_EQ(Screen->h, ScreenHeight);
+        // Alt+Enter: a window (of three times the size), and back.
+        SDL_Event press{};
+        press.type = SDL_KEYDOWN;
+        press.key.keysym.sym = SDLK_RETURN;
+        press.key.keysym.mod = KMOD_LALT;
+        for (bool full : {false, true}) {
+            ASSERT_EQ(SDL_PushEvent(&press), 0);
+            EXPECT_FALSE(PollQuit());
+            EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
+            EXPECT_EQ(Screen->w, ScreenWidth);
+        }
     }
     HeadlessScreen screen(2);
     ASSERT_TRUE(screen.opened);

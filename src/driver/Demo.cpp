@@ -156,6 +156,7 @@ bool OpenScreen(const char* program) {
                      ScreenHeight, SDL_GetError());
         return false;
     }
+    SDL_WM_SetCaption(program, program); // the window's title on a desktop
     SDL_ShowCursor(0);
     StartPresenting();
     return true;

@@ -1,5 +1,7 @@
 #include "driver/Desktop.h"
 
+#include "driver/Demo.h"
+
 #include <CLI/CLI.hpp>
 
 #include <dlfcn.h>
@@ -35,37 +37,55 @@ int64_t NowNs() {
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// SDL 1.2 has no call for the display's refresh rate, but sdl12-compat runs
-// on SDL 2, which has one, and hands out its window. Both libraries are
-// already loaded; nothing new is loaded here. 0 when either is missing (a
-// classic SDL 1.2) or the display does not say.
+// SDL 1.2 has no call for the display's refresh rate nor for a window's
+// size, but sdl12-compat runs on SDL 2, which has both, and hands out its
+// window. Both libraries are already loaded; nothing new is loaded here.
+// Calls `use(window, sdl2)` with SDL 2's handle; false when either library
+// is missing (a classic SDL 1.2).
+template <typename Use> bool WithSdl2Window(Use use) {
+    using GetWindowFn = void* (*)();
+    auto getWindow = reinterpret_cast<GetWindowFn>(dlsym(RTLD_DEFAULT, "SDL12COMPAT_GetWindow"));
+    void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    void* window = getWindow ? getWindow() : nullptr;
+    if (window && sdl2) use(window, sdl2);
+    if (sdl2) dlclose(sdl2);
+    return window && sdl2;
+}
+
+// 0 when the display does not say.
 int DisplayRefreshHz() {
     struct DisplayMode { // SDL 2's SDL_DisplayMode
         Uint32 format;
         int w, h, refresh_rate;
         void* driverdata;
     };
-    using GetWindowFn = void* (*)();
-    using GetDisplayIndexFn = int (*)(void*);
-    using GetModeFn = int (*)(int, DisplayMode*);
-    auto getWindow = reinterpret_cast<GetWindowFn>(dlsym(RTLD_DEFAULT, "SDL12COMPAT_GetWindow"));
-    void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-    if (!getWindow || !sdl2) {
-        if (sdl2) dlclose(sdl2);
-        return 0;
-    }
-    auto displayIndex =
-        reinterpret_cast<GetDisplayIndexFn>(dlsym(sdl2, "SDL_GetWindowDisplayIndex"));
-    auto currentMode = reinterpret_cast<GetModeFn>(dlsym(sdl2, "SDL_GetCurrentDisplayMode"));
     int hz = 0;
-    void* window = getWindow();
-    if (window && displayIndex && currentMode) {
+    WithSdl2Window([&](void* window, void* sdl2) {
+        using GetDisplayIndexFn = int (*)(void*);
+        using GetModeFn = int (*)(int, DisplayMode*);
+        auto displayIndex =
+            reinterpret_cast<GetDisplayIndexFn>(dlsym(sdl2, "SDL_GetWindowDisplayIndex"));
+        auto currentMode = reinterpret_cast<GetModeFn>(dlsym(sdl2, "SDL_GetCurrentDisplayMode"));
         DisplayMode mode{};
-        const int index = displayIndex(window);
-        if (index >= 0 && currentMode(index, &mode) == 0) hz = mode.refresh_rate;
-    }
-    dlclose(sdl2);
+        const int index = displayIndex ? displayIndex(window) : -1;
+        if (index >= 0 && currentMode && currentMode(index, &mode) == 0) hz = mode.refresh_rate;
+    });
     return hz;
+}
+
+// A window made full screen at first comes back at 320x200: it gets the
+// size a window of the default scale has, centred.
+void GrowWindow() {
+    WithSdl2Window([](void* window, void* sdl2) {
+        using SetSizeFn = void (*)(void*, int, int);
+        using SetPositionFn = void (*)(void*, int, int);
+        auto setSize = reinterpret_cast<SetSizeFn>(dlsym(sdl2, "SDL_SetWindowSize"));
+        auto setPosition = reinterpret_cast<SetPositionFn>(dlsym(sdl2, "SDL_SetWindowPosition"));
+        if (!setSize || !setPosition) return;
+        setSize(window, ScreenWidth * DefaultWindowScale, ScreenHeight * DefaultWindowScale);
+        constexpr int Centred = 0x2FFF0000; // SDL_WINDOWPOS_CENTERED
+        setPosition(window, Centred, Centred);
+    });
 }
 
 } // namespace
@@ -149,5 +169,7 @@ void WaitForRefresh() {
 }
 
 void ToggleFullScreen() {
-    if (SDL_Surface* screen = SDL_GetVideoSurface()) SDL_WM_ToggleFullScreen(screen);
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    if (!screen || !SDL_WM_ToggleFullScreen(screen)) return;
+    if (WindowScale == 0 && !(screen->flags & SDL_FULLSCREEN)) GrowWindow();
 }
