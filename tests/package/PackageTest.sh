@@ -72,6 +72,10 @@ test ! -e /dat
 status=0
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy /usr/games/ekudemo >/tmp/out.txt 2>/tmp/err.txt || status=$?
 echo "status $status"
+# The capture tool reads the installed data and writes OUT where it was named.
+cd /tmp
+/usr/games/ekudemo-capture --wav greeting.wav >/dev/null 2>&1 && test -s /tmp/greeting.wav &&
+    test ! -e /usr/share/games/ekudemo/greeting.wav && echo "capture wrote /tmp/greeting.wav"
 PLAY
 unshare --mount --pid --fork sh -c "
     mount --bind '$cache/archives' '$root/var/cache/apt/archives' &&
@@ -81,6 +85,7 @@ cat "$work/play.log"
 grep -qx "libsdl1.2-compat-shim install ok installed" "$work/play.log" || fail "SDL 1.2 is not sdl12-compat"
 grep -qx "ekudemo [0-9.]*" "$work/play.log" || fail "the installed greeting does not run"
 grep -qx "status 0" "$work/play.log" || fail "the installed greeting did not end with status 0"
+grep -qx "capture wrote /tmp/greeting.wav" "$work/play.log" || fail "the installed capture tool did not write OUT where it was named"
 printf 'mik\345 kaislaten tulevi se kukkuen menevi\n' >"$work/farewell"
 cmp -s "$root/tmp/out.txt" "$work/farewell" || fail "no farewell on standard output"
 [ ! -s "$root/tmp/err.txt" ] || { cat "$root/tmp/err.txt"; fail "messages on standard error"; }
