@@ -2,6 +2,8 @@
 # One command from a bare Debian 12 machine:
 #   tools/build.sh run    install what is missing, build, play the greeting
 #   tools/build.sh test   install what is missing, build and run every test
+#   tools/build.sh package  install what is missing, make build/package/ekudemo_VERSION_ARCH.deb
+#                         and test it (lintian, installed into a fresh Debian 12 root, played)
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -41,8 +43,17 @@ test)
     fuzz/run.sh 60 build/fuzz
     step "all passed"
     ;;
+package)
+    tools/setup.sh
+    # Debian's hardening flags (stack protector, fortified functions, RELRO).
+    CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" cmake --preset package --fresh
+    cmake --build --preset package -j "$jobs"
+    (cd build/package && cpack)
+    ctest --preset package
+    ;;
 *)
-    echo "usage: tools/build.sh run|test" >&2
+    echo "usage: tools/build.sh run|test|package" >&2
     exit 2
     ;;
 esac

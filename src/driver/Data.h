@@ -58,6 +58,8 @@ inline constexpr const char* FontFile = "dat/arialbd.ttf";
 inline constexpr int FontPoints = 12;
 inline constexpr const char* FontLicenceFile = "dat/LICENSE-font.txt";
 inline constexpr const char* ModuleFile = "dat/rimpaaa.s3m";
+// The desktop menus' icon, drawn from the cake; the programs never read it.
+inline constexpr const char* IconFile = "dat/ekudemo.png";
 
 // Every file the greeting reads, pictures first, then the font and the module.
 inline constexpr std::array<const char*, DataPictures.size() + 2> DataFiles = [] {

@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "driver/Data.h"
+#include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
 #include "effects/unscheduled/Flares.h"
@@ -19,7 +20,6 @@ SDL_Surface* Screen = nullptr;
 
 namespace {
 
-constexpr Uint32 ScreenFlags = SDL_HWSURFACE | SDL_HWPALETTE | SDL_DOUBLEBUF | SDL_FULLSCREEN;
 
 SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
     SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
@@ -82,11 +82,15 @@ bool PollQuit() {
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
         if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_RETURN &&
+            (event.key.keysym.mod & KMOD_ALT))
+            ToggleFullScreen();
     }
     return quit;
 }
 
 bool OpenScreen(const char* program) {
+    PrepareDisplayEnvironment();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "%s: cannot start the video subsystem: %s\n", program, SDL_GetError());
         return false;
@@ -100,7 +104,7 @@ bool OpenScreen(const char* program) {
     // it (an 8-bit palette display).
     const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
     const int desktopBits = desktop && desktop->vfmt ? desktop->vfmt->BitsPerPixel : 0;
-    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenFlags);
+    Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenModeFlags());
     if (!Screen) {
         std::fprintf(stderr, "%s: error setting %dx%d 32bpp indexed mode: %s%s\n", program,
                      ScreenWidth, ScreenHeight, SDL_GetError(),
@@ -109,7 +113,9 @@ bool OpenScreen(const char* program) {
                                       : "");
         return false;
     }
+    SDL_WM_SetCaption(program, program); // the window's title on a desktop
     SDL_ShowCursor(0);
+    StartPresenting();
     return true;
 }
 
@@ -169,6 +175,7 @@ int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
 bool RunFrame(const SurfaceSlotArray& slots) {
     bool quit = DrawMusicFrame(Screen, slots, MilliClock());
     SDL_Flip(Screen);
+    WaitForRefresh();
     SDL_FillRect(Screen, nullptr, 0);
     if (PollQuit()) quit = true;
     return quit;

@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "driver/Data.h"
+#include "driver/Desktop.h"
 #include "effects/unscheduled/EffectFrame.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/TileWobble.h"
@@ -211,6 +212,7 @@ int RunGallery(int, char**) {
             if (shown >= GalleryEffects.size()) break;
             DrawGalleryFrame(GalleryEffects[shown], int32_t(elapsed % GalleryEffectMs), Screen);
             SDL_Flip(Screen);
+            WaitForRefresh();
             if (PollQuit() || FMUSIC_IsFinished(SongHandle)) break;
         }
     }

@@ -1,5 +1,12 @@
+#include "driver/Desktop.h"
 #include "driver/Gallery.h"
 
 int main(int argc, char** argv) {
+    const int status = ParseDisplayCommandLine(
+        argc, argv, "ekudemo-gallery",
+        "The effects that the birthday greeting never shows (a tunnel, flares and waving tiles), "
+        "about ten seconds each, with the greeting's music.");
+    if (status >= 0) return status;
+    UseInstalledData();
     return RunGallery(argc, argv);
 }

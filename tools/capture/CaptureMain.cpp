@@ -2,12 +2,14 @@
 // options that apply to it.
 #include "capture/Capture.h"
 #include "capture/Streams.h"
+#include "driver/Desktop.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,13 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return UsageError(e.what());
     }
+
+    // An installed copy reads the data from its own folder; OUT stays where it was named.
+    if (InstalledDataFolder()) {
+        for (std::string* name : {&out, &wav})
+            if (!name->empty()) *name = std::filesystem::absolute(*name).string();
+    }
+    UseInstalledData();
 
     if (*stillOpt) return CaptureStill(still[0], still[1], still[2], seed, raw, out.c_str());
     if (*effectOpt) return CaptureEffect(effect.c_str(), timeMs, seed, raw, out.c_str());

@@ -6,6 +6,7 @@
 //   ekudemo-makedata OUTDIR
 //   ekudemo-makedata --song-report [MODULE]
 #include "Canvas.h"
+#include "Icon.h"
 #include "Pictures.h"
 #include "Song.h"
 #include "output/OutputFile.h"
@@ -157,6 +158,7 @@ int WriteData(const std::filesystem::path& dir) {
         return 1;
     }
     if (!WriteFile(OutPath(dir, ModuleFile), song)) return 1;
+    if (!WriteFile(OutPath(dir, IconFile), DrawIcon())) return 1;
 
     std::vector<uint8_t> font, licence;
     if (!ReadFile(FontSource, font) || !FontLicence(licence)) return 1;

@@ -1,0 +1,45 @@
+// What the greeting and the gallery need on a desktop: their command line,
+// the display settings handed to the media library before it starts, a
+// window instead of full screen when asked, presenting no more often than
+// the display refreshes, and the data folder of an installed copy.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+// 0: full screen (the default); K: a window K times the screen's size.
+extern int WindowScale;
+// False leaves presenting to the media library alone (the benchmarks' baseline).
+extern bool PaceToRefresh;
+// CLOCK_MONOTONIC in nanoseconds when the last SDL_Flip returned.
+extern int64_t PresentedAt;
+
+// The greeting's and the gallery's command line: `--window [K]`, `--help`,
+// `--version`. Returns -1 to go on, or the status to exit with: 0 after
+// --help or --version, 2 after a usage line on standard error.
+int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about);
+
+// An installed copy keeps its data in the data folder chosen at build time. When
+// the working directory has no dat/ and that folder has one, the program
+// changes into it; a dat/ in the working directory always wins.
+void UseInstalledData();
+// The folder UseInstalledData would change into, or null.
+const char* InstalledDataFolder();
+
+// Before the video subsystem starts: sdl12-compat presents in step with the
+// display's refresh and scales with square pixels, unless the user has set
+// those variables; a window is scaled by WindowScale.
+void PrepareDisplayEnvironment();
+// The video mode's flags: double-buffered full screen, or a window.
+Uint32 ScreenModeFlags();
+// After the video mode is set: learns the display's refresh period and
+// forgets the last presented frame.
+void StartPresenting();
+// After SDL_Flip: when the flip returned before the display's next refresh
+// was due (drivers that do not wait for it, such as virtual displays and the
+// headless driver), sleeps until then. The next frame then reads the music
+// position fresh.
+void WaitForRefresh();
+// Full screen to window and back (Alt+Enter).
+void ToggleFullScreen();
