@@ -78,16 +78,32 @@ TEST_F(Flares, PreparationGivesRampZeroBufferAndRandomPoints) {
     EXPECT_EQ(GreyRamp[1], 0x010101u);
     EXPECT_EQ(GreyRamp[255], 0xFFFFFFu);
 
+    // Whole numbers from -250 to 249 filling the cube; the seed decides the
+    // cloud, so the same seed gives the same one.
     std::srand(77);
     FillFlarePoints();
+    const auto first = FlarePoints;
+    float low = 0, high = 0;
+    for (const FlarePoint& p : first)
+        for (float v : {p.x, p.y, p.z}) {
+            ASSERT_EQ(v, std::trunc(v));
+            ASSERT_GE(v, -250.0f);
+            ASSERT_LE(v, 249.0f);
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    EXPECT_LT(low, -240.0f);
+    EXPECT_GT(high, 240.0f);
+    EXPECT_NE(first[0].x, first[1].x);
     std::srand(77);
-    for (const FlarePoint& p : FlarePoints) {
-        const int x = std::rand() % 500 - 250, y = std::rand() % 500 - 250,
-                  z = std::rand() % 500 - 250;
-        ASSERT_EQ(p.x, float(x));
-        ASSERT_EQ(p.y, float(y));
-        ASSERT_EQ(p.z, float(z));
-    }
+    FillFlarePoints();
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), FlarePoints.begin(),
+                           [](const FlarePoint& a, const FlarePoint& b) {
+                               return a.x == b.x && a.y == b.y && a.z == b.z;
+                           }));
+    std::srand(78);
+    FillFlarePoints();
+    EXPECT_NE(first[0].x + 1000 * first[0].y, FlarePoints[0].x + 1000 * FlarePoints[0].y);
     FreeGlow();
     EXPECT_EQ(GlowBuffer, nullptr);
 }

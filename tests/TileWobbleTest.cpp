@@ -30,24 +30,28 @@ SurfacePtr Blank(int width, int height) {
     return s;
 }
 
+// The code's own place, when it is one of a width x height source.
+bool IsCodeOf(uint32_t word, int width, int height) {
+    return int(word & 0xFFF) < width && int(word >> 12) < height;
+}
+
 // With no amplitude every tile is a 21x21 copy from (20c, 20r) to
 // (20c + d, 20r + d), d by column as listed, later tiles on top.
 std::vector<uint32_t> StillGrid(int sourceW, int sourceH, int targetW, int targetH) {
     std::vector<uint32_t> frame(size_t(targetW * targetH), Untouched);
-    for (int r = 0; r < 24; ++r) {
-        for (int c = 0; c < 32; ++c) {
-            const int d = c <= 4 ? 2 : c <= 10 ? 1 : c <= 21 ? 0 : c <= 27 ? -1 : -2;
-            for (int dy = 0; dy < 21; ++dy) {
-                for (int dx = 0; dx < 21; ++dx) {
-                    const int sx = 20 * c + dx, sy = 20 * r + dy;
-                    const int tx = 20 * c + d + dx, ty = 20 * r + d + dy;
-                    if (sx < sourceW && sy < sourceH && tx >= 0 && ty >= 0 && tx < targetW &&
-                        ty < targetH)
-                        frame[size_t(ty * targetW + tx)] = Code(sx, sy);
-                }
+    auto copyTile = [&](int c, int r, int d) {
+        for (int dy = 0; dy < 21; ++dy)
+            for (int dx = 0; dx < 21; ++dx) {
+                const int sx = 20 * c + dx, sy = 20 * r + dy;
+                const int tx = 20 * c + d + dx, ty = 20 * r + d + dy;
+                if (sx < sourceW && sy < sourceH && tx >= 0 && ty >= 0 && tx < targetW &&
+                    ty < targetH)
+                    frame[size_t(ty * targetW + tx)] = Code(sx, sy);
             }
-        }
-    }
+    };
+    for (int r = 0; r < 24; ++r)
+        for (int c = 0; c < 32; ++c)
+            copyTile(c, r, c <= 4 ? 2 : c <= 10 ? 1 : c <= 21 ? 0 : c <= 27 ? -1 : -2);
     return frame;
 }
 
@@ -108,18 +112,33 @@ TEST(TileWobble, SmallSourceIsClipped) {
     ExpectFrame(target.get(), StillGrid(100, 80, 640, 480));
 }
 
-TEST(TileWobble, WildAmplitudesStayInsideTheSurfaces) {
+// Whatever the amplitude, every pixel the wobble writes is copied from the
+// source, the source is left as it was, and a missing surface draws nothing.
+// (Under the sanitizers this also shows that no blit reaches outside.)
+TEST(TileWobble, WildAmplitudesOnlyCopyFromInsideTheSource) {
     SurfacePtr source = CodedSource(64, 48);
-    SurfacePtr target = Blank(50, 40);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     for (float a : {25.0f, -30.0f, 1e6f, -3e38f, nan, inf}) {
+        SurfacePtr target = Blank(50, 40);
         FrameTime = 5555;
         DrawTileWobble(source.get(), target.get(), a);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 50; ++x) {
+                const uint32_t word = Pixel32(target.get(), x, y);
+                ASSERT_TRUE(word == Untouched || IsCodeOf(word, 64, 48))
+                    << "amplitude " << a << " at " << x << "," << y;
+            }
     }
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(Pixel32(source.get(), x, y), Code(x, y));
+    SurfacePtr target = Blank(50, 40);
     DrawTileWobble(nullptr, target.get(), 1.0f);
     DrawTileWobble(source.get(), nullptr, 1.0f);
-    SUCCEED(); // the sanitizers watch every blit
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 50; ++x)
+            ASSERT_EQ(Pixel32(target.get(), x, y), Untouched);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -142,6 +143,18 @@ class Timeline : public ::testing::Test {
         }
     }
 
+    // The crab's top-left corner, read back from the first pixel showing it.
+    bool FindCrab(int& left, int& top) {
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x)
+                if (At(x, y) >> 20 == CrabTag) {
+                    left = x - int(At(x, y) & 0x1FF);
+                    top = y - int(At(x, y) >> 9 & 0x7FF);
+                    return true;
+                }
+        return false;
+    }
+
     void ExpectPicture(uint32_t tag, int left, int top, int x, int y) {
         EXPECT_EQ(At(x, y), Word(tag, x - left, y - top)) << x << "," << y;
     }
@@ -194,20 +207,25 @@ TEST_F(Timeline, NegativeOrderIsTheTwisterWithoutBackground) {
     EXPECT_FALSE(Draw(INT32_MIN, 63));
 }
 
-TEST_F(Timeline, CrabWalksWithItsTwoRandomNumbersInOrder) {
+TEST_F(Timeline, CrabWalksWithAJitterOfFiveByFour) {
     struct Case {
         int order, row, baseX, baseY;
     } cases[] = {{3, 0, -128, -32}, {4, 37, -27, -14}, {5, 63, 63, 188}};
     for (const Case& c : cases) {
-        std::srand(99 + unsigned(c.order));
-        const int jx = std::rand() % 5, jy = std::rand() % 4;
-        std::srand(99 + unsigned(c.order));
-        EXPECT_FALSE(Draw(c.order, c.row));
-        const int cx = c.baseX + jx, cy = c.baseY + jy;
-        const int x = cx < 0 ? 0 : cx, y = cy < 0 ? 0 : cy;
-        ExpectPicture(CrabTag, cx, cy, x, y);
-        ExpectPicture(CrabTag, cx, cy, x + 1, y + 1);
-        if (cx > 0 && c.order == 5) ExpectPicture(BackgroundTag, 0, 0, cx - 1, y); // left of it
+        std::set<int> jitterX, jitterY;
+        for (unsigned seed = 1; seed <= 100; ++seed) {
+            std::srand(seed);
+            EXPECT_FALSE(Draw(c.order, c.row));
+            int cx = 0, cy = 0;
+            ASSERT_TRUE(FindCrab(cx, cy)) << "order " << c.order << " seed " << seed;
+            const int x = cx < 0 ? 0 : cx, y = cy < 0 ? 0 : cy;
+            ExpectPicture(CrabTag, cx, cy, x + 1, y + 1);
+            if (cx > 0 && c.order == 5) ExpectPicture(BackgroundTag, 0, 0, cx - 1, y); // left of it
+            jitterX.insert(cx - c.baseX);
+            jitterY.insert(cy - c.baseY);
+        }
+        EXPECT_EQ(jitterX, (std::set<int>{0, 1, 2, 3, 4})) << "order " << c.order;
+        EXPECT_EQ(jitterY, (std::set<int>{0, 1, 2, 3})) << "order " << c.order;
         ExpectCaption("ravut tuo zumiselta paketin!", 0, 59581 * c.row % 190, true);
     }
 }
