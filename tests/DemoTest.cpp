@@ -1,6 +1,7 @@
 // The greeting run as its user runs it, headless: the frame loop's ways to
-// end and what shutdown leaves. Faults in the data and the devices are in
-// RobustTest.
+// end and what shutdown leaves, and (with EKUDEMO_WHOLE_RUN=1) the whole
+// greeting on its real music. Faults in the data and the devices are in
+// FaultTest.
 #include "driver/Demo.h"
 
 #include "effects/unscheduled/Flares.h"
@@ -11,27 +12,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string Farewell = "mik\xE5 kaislaten tulevi se kukkuen menevi\n";
-
-const std::vector<std::string> Headless = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
-
-RunResult RunGreeting(const fs::path& dir, std::vector<std::string> env = Headless,
-                      double interruptAfter = -1, int signal = SIGINT) {
-    RunOptions options;
-    options.workDir = dir;
-    options.env = std::move(env);
-    options.timeoutSeconds = 60;
-    options.interruptAfterSeconds = interruptAfter;
-    options.interruptSignal = signal;
-    return RunProgram({ProgramPath("ekudemo")}, options);
-}
 
 TEST(Greeting, EndsByItselfAtOrder11WithTheFarewell) {
     TempDir dir;
@@ -61,7 +48,7 @@ TEST(Greeting, InterruptAndTerminateEndItLikeClosingTheWindow) {
     for (int signal : {SIGINT, SIGTERM}) {
         TempDir dir;
         CopyData(dir.Path()); // the real music: far longer than the wait
-        RunResult run = RunGreeting(dir.Path(), Headless, 2.0, signal);
+        RunResult run = RunGreeting(dir.Path(), Headless, 60, 2.0, signal);
         EXPECT_EQ(run.status, 0) << "signal " << signal << ": " << run.err;
         EXPECT_EQ(run.out, Farewell);
     }
@@ -99,6 +86,21 @@ TEST(GreetingInProcess, EscapeDuringTheFirstFrameEndsItAfterThatFrame) {
         EXPECT_EQ(slot, nullptr);
 }
 
+TEST(WholeRun, TheRealGreetingPlaysToItsEnd) {
+    if (!WholeRunsWanted()) GTEST_SKIP() << "set EKUDEMO_WHOLE_RUN=1 for the run of 1.5 minutes";
+    TempDir dir;
+    CopyData(dir.Path());
+    const auto start = std::chrono::steady_clock::now();
+    RunResult run = RunGreeting(dir.Path(), Headless, 300);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, Farewell);
+    EXPECT_EQ(run.err, "");
+    EXPECT_GT(seconds, 30.0); // it played, not merely started
+    std::printf("the whole greeting took %.1f s\n", seconds);
+}
 TEST(Clock, IsMonotonicMilliseconds) {
     int32_t before = MilliClock();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

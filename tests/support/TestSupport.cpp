@@ -70,6 +70,26 @@ void CopyData(const fs::path& dir) {
                  fs::copy_options::overwrite_existing);
 }
 
+RunResult RunGreeting(const fs::path& dir, std::vector<std::string> env, double timeoutSeconds,
+                      double interruptAfter, int signal) {
+    RunOptions options;
+    options.workDir = dir;
+    options.env = std::move(env);
+    options.timeoutSeconds = timeoutSeconds;
+    options.interruptAfterSeconds = interruptAfter;
+    options.interruptSignal = signal;
+    return RunProgram({ProgramPath("ekudemo").string()}, options);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool WholeRunsWanted() {
+    const char* wanted = std::getenv("EKUDEMO_WHOLE_RUN");
+    return wanted && std::string(wanted) == "1";
+}
+
 void CopyDataWithFastMusic(const fs::path& dir, int orders) {
     CopyData(dir);
     WriteBytes(dir / ModuleFile, MakeTestModule(orders, 1, 255));

@@ -60,6 +60,19 @@ struct RunOptions {
 // Runs a program to its end, collecting its standard output and error.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// The greeting as its user runs it.
+// Its farewell line, and the environment of a run with no display or sound.
+inline const std::string Farewell = "mik\xE5 kaislaten tulevi se kukkuen menevi\n";
+inline const std::vector<std::string> Headless = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+// Runs ekudemo in `dir` (which holds dat/) with `env` added; after
+// `interruptAfter` seconds, when not negative, it is sent `signal`.
+RunResult RunGreeting(const std::filesystem::path& dir, std::vector<std::string> env = Headless,
+                      double timeoutSeconds = 60, double interruptAfter = -1, int signal = 2);
+bool Contains(const std::string& text, const std::string& part);
+// Whether the long runs over the greeting's real music are asked for
+// (EKUDEMO_WHOLE_RUN=1).
+bool WholeRunsWanted();
+
 // Surfaces the size of a picture, freed with the pointer.
 struct SurfaceDeleter {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
