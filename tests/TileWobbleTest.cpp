@@ -35,23 +35,28 @@ bool IsCodeOf(uint32_t word, int width, int height) {
     return int(word & 0xFFF) < width && int(word >> 12) < height;
 }
 
+// Tile (c, r) of the still grid: a 21x21 copy from (20c, 20r) moved by d
+// both ways, cut to both sizes.
+void CopyStillTile(std::vector<uint32_t>& frame, int c, int r, int d, int sourceW, int sourceH,
+                   int targetW, int targetH) {
+    for (int dy = 0; dy < 21; ++dy)
+        for (int dx = 0; dx < 21; ++dx) {
+            const int sx = 20 * c + dx, sy = 20 * r + dy;
+            const int tx = 20 * c + d + dx, ty = 20 * r + d + dy;
+            if (sx < sourceW && sy < sourceH && tx >= 0 && ty >= 0 && tx < targetW && ty < targetH)
+                frame[size_t(ty * targetW + tx)] = Code(sx, sy);
+        }
+}
+
 // With no amplitude every tile is a 21x21 copy from (20c, 20r) to
 // (20c + d, 20r + d), d by column as listed, later tiles on top.
 std::vector<uint32_t> StillGrid(int sourceW, int sourceH, int targetW, int targetH) {
     std::vector<uint32_t> frame(size_t(targetW * targetH), Untouched);
-    auto copyTile = [&](int c, int r, int d) {
-        for (int dy = 0; dy < 21; ++dy)
-            for (int dx = 0; dx < 21; ++dx) {
-                const int sx = 20 * c + dx, sy = 20 * r + dy;
-                const int tx = 20 * c + d + dx, ty = 20 * r + d + dy;
-                if (sx < sourceW && sy < sourceH && tx >= 0 && ty >= 0 && tx < targetW &&
-                    ty < targetH)
-                    frame[size_t(ty * targetW + tx)] = Code(sx, sy);
-            }
-    };
     for (int r = 0; r < 24; ++r)
-        for (int c = 0; c < 32; ++c)
-            copyTile(c, r, c <= 4 ? 2 : c <= 10 ? 1 : c <= 21 ? 0 : c <= 27 ? -1 : -2);
+        for (int c = 0; c < 32; ++c) {
+            const int d = c <= 4 ? 2 : c <= 10 ? 1 : c <= 21 ? 0 : c <= 27 ? -1 : -2;
+            CopyStillTile(frame, c, r, d, sourceW, sourceH, targetW, targetH);
+        }
     return frame;
 }
 

@@ -37,6 +37,54 @@ void DrawFace(uint32_t* screenRow, const uint32_t* textureRow, int32_t xa, int32
     }
 }
 
+// The row's first run of set pixels: its start s and the first unset pixel
+// e after it. False when the row has no run that ends inside it.
+bool FindRun(const uint32_t* maskRow, int32_t& s, int32_t& e) {
+    s = e = NotFound;
+    for (int32_t x = 0; x < MaskWidth; ++x) {
+        if (s == NotFound) {
+            if (maskRow[x] != 0) s = x;
+        } else if (maskRow[x] == 0) {
+            e = x;
+            break; // later runs are ignored
+        }
+    }
+    return s != NotFound && e != NotFound;
+}
+
+// The sines and cosines of the four corners' angles, the same for every row.
+struct Turn {
+    double sinA;
+    std::array<double, 4> sinT, cosT;
+};
+
+// One row's slice of the pillar for the run [s, e): a square of side e - s
+// about an axis that sways with the angle; its two faces that meet at the
+// front corner (the deepest) are drawn.
+void DrawSlice(uint32_t* screenRow, const uint32_t* textureRow, int32_t s, int32_t e,
+               const Turn& turn, int32_t xShift) {
+    const int32_t w = e - s;
+    double axis = double(e) * turn.sinA + double(s) + double(xShift);
+    if (axis > AxisLimit) axis = AxisLimit;
+    if (axis < -AxisLimit) axis = -AxisLimit;
+    const int32_t A = int32_t(axis);
+
+    std::array<int32_t, 4> O{}, D{};
+    int c = 0;
+    int32_t best = DepthFloor;
+    for (int k = 0; k < 4; ++k) {
+        O[k] = int32_t(double(w) * turn.sinT[k]);
+        D[k] = int32_t(double(w) * turn.cosT[k]);
+        if (D[k] >= best) { // a tie goes to the higher corner
+            best = D[k];
+            c = k;
+        }
+    }
+    const int before = (c + 3) % 4, after = (c + 1) % 4;
+    DrawFace(screenRow, textureRow, A + O[before], A + O[c]);
+    DrawFace(screenRow, textureRow, A + O[c], A + O[after]);
+}
+
 } // namespace
 
 void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, int32_t xShift) {
@@ -48,13 +96,12 @@ void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, i
 
     // Same angle for every row; the single-precision constant keeps its value.
     const double a = double(FrameTime) * double(0.0025f);
-    const double sinA = std::sin(a);
     constexpr double Pi = std::numbers::pi;
     const std::array<double, 4> theta = {a, a + Pi * 0.5, a + Pi, a + Pi * 1.5};
-    std::array<double, 4> sinT{}, cosT{};
+    Turn turn{std::sin(a), {}, {}};
     for (int k = 0; k < 4; ++k) {
-        sinT[k] = std::sin(theta[k]);
-        cosT[k] = std::cos(theta[k]);
+        turn.sinT[k] = std::sin(theta[k]);
+        turn.cosT[k] = std::cos(theta[k]);
     }
 
     const bool screenLocked = SDL_LockSurface(screen) == 0;
@@ -63,41 +110,9 @@ void DrawTwister(SDL_Surface* mask, SDL_Surface* texture, SDL_Surface* screen, i
     if (screenLocked && textureLocked && maskLocked && screen->pixels && texture->pixels &&
         mask->pixels) {
         for (int r = 0; r < MaskHeight; ++r) {
-            const uint32_t* maskRow = PixelRow(mask, r);
-            int32_t s = NotFound, e = NotFound;
-            for (int32_t x = 0; x < MaskWidth; ++x) {
-                if (s == NotFound) {
-                    if (maskRow[x] != 0) s = x;
-                } else if (maskRow[x] == 0) {
-                    e = x;
-                    break; // later runs are ignored
-                }
-            }
-            if (s == NotFound || e == NotFound) continue;
-
-            const int32_t w = e - s;
-            double axis = double(e) * sinA + double(s) + double(xShift);
-            if (axis > AxisLimit) axis = AxisLimit;
-            if (axis < -AxisLimit) axis = -AxisLimit;
-            const int32_t A = int32_t(axis);
-
-            std::array<int32_t, 4> O{}, D{};
-            int c = 0;
-            int32_t best = DepthFloor;
-            for (int k = 0; k < 4; ++k) {
-                O[k] = int32_t(double(w) * sinT[k]);
-                D[k] = int32_t(double(w) * cosT[k]);
-                if (D[k] >= best) { // a tie goes to the higher corner
-                    best = D[k];
-                    c = k;
-                }
-            }
-
-            uint32_t* screenRow = PixelRow(screen, r);
-            const uint32_t* textureRow = PixelRow(texture, r % TextureSize);
-            const int before = (c + 3) % 4, after = (c + 1) % 4;
-            DrawFace(screenRow, textureRow, A + O[before], A + O[c]);
-            DrawFace(screenRow, textureRow, A + O[c], A + O[after]);
+            int32_t s = 0, e = 0;
+            if (!FindRun(PixelRow(mask, r), s, e)) continue;
+            DrawSlice(PixelRow(screen, r), PixelRow(texture, r % TextureSize), s, e, turn, xShift);
         }
     }
     if (screenLocked) SDL_UnlockSurface(screen);

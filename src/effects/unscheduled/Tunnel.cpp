@@ -54,6 +54,44 @@ void FreeTunnelTables() {
     TunnelDepth = TunnelAngle = nullptr;
 }
 
+namespace {
+
+// One frame's pixel pass: the texture and the two shifts.
+struct TunnelPass {
+    const uint8_t* texels;
+    int texturePitch;
+    uint8_t depthAdd, angleAdd;
+
+    // Frame pixel c of a row, from the row's depth and angle bytes.
+    void Draw(uint32_t* dst, const uint8_t* depth, const uint8_t* angle, int c) const {
+        const uint8_t v = uint8_t(angle[c] + angleAdd), u = uint8_t(depth[c] + depthAdd);
+        dst[c] = reinterpret_cast<const uint32_t*>(texels + ptrdiff_t(v) * texturePitch)[u];
+    }
+};
+
+// Frame row r. Columns firstOn to endOn - 1 lie on the overlay row `over`
+// (null when the row lies off the overlay): there the tunnel shows only where
+// the overlay's pixel is zero, elsewhere everywhere.
+void DrawTunnelRow(const TunnelPass& pass, uint32_t* dst, int r, const uint32_t* over, int firstOn,
+                   int endOn, int32_t overlayX) {
+    const uint8_t* depth = TunnelDepth + ptrdiff_t(r) * FrameWidth;
+    const uint8_t* angle = TunnelAngle + ptrdiff_t(r) * FrameWidth;
+    if (!over || firstOn >= endOn) {
+        for (int c = 0; c < FrameWidth; ++c)
+            pass.Draw(dst, depth, angle, c);
+        return;
+    }
+    for (int c = 0; c < firstOn; ++c)
+        pass.Draw(dst, depth, angle, c);
+    // The whole word decides: a pixel with only its fourth byte set hides the tunnel.
+    for (int c = firstOn; c < endOn; ++c)
+        if (over[c + overlayX] == 0) pass.Draw(dst, depth, angle, c);
+    for (int c = endOn; c < FrameWidth; ++c)
+        pass.Draw(dst, depth, angle, c);
+}
+
+} // namespace
+
 void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, int32_t overlayX,
                 int32_t overlayY, SDL_Surface* target, SDL_Surface* overlay) {
     if (!TunnelDepth || !TunnelAngle || !SurfaceHolds(texture, TextureSize, TextureSize, 32) ||
@@ -74,35 +112,17 @@ void DrawTunnel(SDL_Surface* texture, uint32_t depthShift, uint32_t angleShift, 
     const bool lockedOverlay = SDL_LockSurface(overlay) == 0;
     if (lockedTexture && lockedTarget && lockedOverlay && texture->pixels && target->pixels &&
         overlay->pixels) {
-        const uint8_t depthAdd = uint8_t(depthShift), angleAdd = uint8_t(angleShift);
-        const uint8_t* texels = static_cast<const uint8_t*>(texture->pixels);
-        const int texturePitch = texture->pitch;
-        auto draw = [&](uint32_t* dst, const uint8_t* depth, const uint8_t* angle, int c) {
-            const uint8_t v = uint8_t(angle[c] + angleAdd), u = uint8_t(depth[c] + depthAdd);
-            dst[c] = reinterpret_cast<const uint32_t*>(texels + v * texturePitch)[u];
-        };
+        const TunnelPass pass{static_cast<const uint8_t*>(texture->pixels), texture->pitch,
+                              uint8_t(depthShift), uint8_t(angleShift)};
         // The columns whose overlay pixel lies on the overlay; 64-bit so that
         // no offset can overflow.
         const int64_t firstOn = std::clamp<int64_t>(-int64_t(overlayX), 0, FrameWidth);
         const int64_t endOn = std::clamp<int64_t>(FrameWidth - int64_t(overlayX), 0, FrameWidth);
         for (int r = 0; r < FrameHeight; ++r) {
-            uint32_t* dst = PixelRow(target, r);
-            const uint8_t* depth = TunnelDepth + r * FrameWidth;
-            const uint8_t* angle = TunnelAngle + r * FrameWidth;
             const int64_t oy = int64_t(overlayY) + r;
-            if (oy < 0 || oy >= FrameHeight || firstOn >= endOn) {
-                for (int c = 0; c < FrameWidth; ++c)
-                    draw(dst, depth, angle, c);
-                continue;
-            }
-            const uint32_t* over = PixelRow(overlay, int(oy));
-            for (int c = 0; c < int(firstOn); ++c)
-                draw(dst, depth, angle, c);
-            // The whole word decides: a pixel with only its fourth byte set hides the tunnel.
-            for (int c = int(firstOn); c < int(endOn); ++c)
-                if (over[c + overlayX] == 0) draw(dst, depth, angle, c);
-            for (int c = int(endOn); c < FrameWidth; ++c)
-                draw(dst, depth, angle, c);
+            const uint32_t* over =
+                oy >= 0 && oy < FrameHeight ? PixelRow(overlay, int(oy)) : nullptr;
+            DrawTunnelRow(pass, PixelRow(target, r), r, over, int(firstOn), int(endOn), overlayX);
         }
     }
     if (lockedOverlay) SDL_UnlockSurface(overlay);
