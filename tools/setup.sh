@@ -3,7 +3,7 @@
 # those that are missing only. Runs apt-get as root, through sudo otherwise.
 set -eu
 
-PACKAGES="build-essential cmake pkg-config git clang libclang-rt-14-dev clang-format
+PACKAGES="build-essential cmake pkg-config git clang libclang-rt-14-dev clang-format clang-tidy
 libsdl1.2-compat-dev libsdl-ttf2.0-dev libopenmpt-dev libpng-dev
 libavformat-dev libavcodec-dev libavutil-dev
 libgtest-dev libbenchmark-dev libcli11-dev fonts-liberation2
