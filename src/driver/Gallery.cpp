@@ -190,13 +190,16 @@ void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* 
 }
 
 int RunGallery(int, char**) {
-    StartOptions options;
-    options.program = "ekudemo-gallery";
-    options.music = MusicUse::Loaded;
-    options.font = false;
     SurfaceSlotArray slots;
     SDL_Surface* flareSprite = nullptr;
-    if (int status = StartUp(options, slots, flareSprite)) return status;
+    if (int status = StartUp({.program = "ekudemo-gallery",
+                              .music = MusicUse::Loaded,
+                              .font = false,
+                              .display = true,
+                              .flares = true,
+                              .seed = std::nullopt},
+                             slots, flareSprite))
+        return status;
 
     int status = 1;
     if (!PrepareGallery(slots, flareSprite)) {

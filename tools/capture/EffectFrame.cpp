@@ -20,15 +20,16 @@ int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, con
     if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
     // The pictures and the flare data, no music, no window; the seed stands
     // in for the clock that seeds the gallery's flare cloud.
-    StartOptions options;
-    options.program = "ekudemo-capture";
-    options.music = MusicUse::None;
-    options.font = false;
-    options.display = false;
-    options.seed = seed;
     SurfaceSlotArray slots;
     SDL_Surface* flareSprite = nullptr;
-    if (int status = StartUp(options, slots, flareSprite)) return status;
+    if (int status = StartUp({.program = "ekudemo-capture",
+                              .music = MusicUse::None,
+                              .font = false,
+                              .display = false,
+                              .flares = true,
+                              .seed = seed},
+                             slots, flareSprite))
+        return status;
 
     SDL_Surface* screen = MakeFrameSurface();
     int status = 1;

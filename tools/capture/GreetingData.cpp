@@ -48,14 +48,14 @@ bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed) {
     if (!Readable({&ModuleFile, 1})) return false;
     for (const DataPicture& picture : DataPictures)
         if (picture.slot != NoSlot && !Readable({&picture.path, 1})) return false;
-    StartOptions options;
-    options.program = "ekudemo-capture";
-    options.music = MusicUse::Silent;
-    options.display = false;
-    options.flares = false;
-    options.seed = seed;
     SDL_Surface* noSprite = nullptr;
-    return StartUp(options, slots, noSprite) == 0;
+    return StartUp({.program = "ekudemo-capture",
+                    .music = MusicUse::Silent,
+                    .font = true,
+                    .display = false,
+                    .flares = false,
+                    .seed = seed},
+                   slots, noSprite) == 0;
 }
 
 void FreeGreetingData(SurfaceSlotArray& slots) {
