@@ -5,6 +5,7 @@
 #include "driver/Demo.h"
 
 #include "effects/unscheduled/Flares.h"
+#include "effects/unscheduled/Tunnel.h"
 #include "music/Music.h"
 #include "support/TestSupport.h"
 
@@ -73,6 +74,7 @@ TEST(GreetingInProcess, EscapeDuringTheFirstFrameEndsItAfterThatFrame) {
     int frames = 1;
     while (!RunFrame(slots) && frames < 1000)
         ++frames;
+    BuildTunnelTables(); // as if an effect had used them
     StopDemo(slots, flareSprite);
     fs::current_path(previous);
 
@@ -82,6 +84,8 @@ TEST(GreetingInProcess, EscapeDuringTheFirstFrameEndsItAfterThatFrame) {
     EXPECT_EQ(GlowBuffer, nullptr);
     EXPECT_EQ(Screen, nullptr);
     EXPECT_EQ(flareSprite, nullptr);
+    EXPECT_EQ(TunnelDepth, nullptr);
+    EXPECT_EQ(TunnelAngle, nullptr);
     for (SDL_Surface* slot : slots)
         EXPECT_EQ(slot, nullptr);
 }
