@@ -1,5 +1,6 @@
 // The greeting's own main routine and what the other programs (gallery,
-// capture) share with it: the clock, the picture slots and input.
+// capture) share with it: start-up and shutdown, the frame for a music
+// position, the clock, the picture slots and input.
 #pragma once
 
 #include <SDL.h>
@@ -45,8 +46,8 @@ bool PollQuit();
 
 // What a program brings up of the greeting. StartUp does it in the greeting's
 // order (music, font, random seed, display, pictures, flare data, playback);
-// ShutDown releases all of it, and whatever an effect built since, in the
-// greeting's order.
+// ShutDown releases all of it in the greeting's order, the tunnel's tables
+// included, built or not.
 enum class MusicUse {
     None,    // no module
     Silent,  // loaded with no sound output: positioned or rendered, never heard
