@@ -65,6 +65,7 @@ class VirtualDisplay {
             std::vector<std::string> args = {"Xvfb",       name_,       "-screen", "0",
                                              "320x200x24", "-nolisten", "tcp"};
             std::vector<char*> argv;
+            argv.reserve(args.size() + 1);
             for (auto& a : args)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
