@@ -23,7 +23,8 @@ constexpr double Pi = std::numbers::pi;
 std::vector<float> Sine(double frequency, double amplitude, double seconds, double phase = 0) {
     std::vector<float> x(static_cast<size_t>(seconds * SongRate));
     for (size_t i = 0; i < x.size(); ++i)
-        x[i] = static_cast<float>(amplitude * std::sin(2 * Pi * frequency * i / SongRate + phase));
+        x[i] = static_cast<float>(amplitude *
+                                  std::sin(2 * Pi * frequency * double(i) / SongRate + phase));
     return x;
 }
 
@@ -124,7 +125,7 @@ TEST(SongCheck, TruePeakFindsThePeakBetweenSamples) {
     std::vector<float> x = Sine(SongRate / 4.0, 1, 1, Pi / 4);
     const size_t fade = x.size() / 4;
     for (size_t i = 0; i < fade; ++i) {
-        const float gain = static_cast<float>(0.5 - 0.5 * std::cos(Pi * double(i) / fade));
+        const float gain = static_cast<float>(0.5 - 0.5 * std::cos(Pi * double(i) / double(fade)));
         x[i] *= gain;
         x[x.size() - 1 - i] *= gain;
     }
@@ -148,7 +149,7 @@ TEST(SongCheck, MeasuresAFundamentalToATenthOfACent) {
     std::vector<float> pulse(SongRate);
     const double f = 311.127;
     for (size_t i = 0; i < pulse.size(); ++i)
-        pulse[i] = std::fmod(i * f / SongRate, 1.0) < 0.25 ? 0.5f : -0.5f;
+        pulse[i] = std::fmod(double(i) * f / SongRate, 1.0) < 0.25 ? 0.5f : -0.5f;
     EXPECT_NEAR(1200 * std::log2(MeasureFrequency(pulse, SongRate) / f), 0, 0.1);
     EXPECT_EQ(MeasureFrequency(std::vector<float>(SongRate, 0.0f), SongRate), 0);
 }
@@ -209,7 +210,8 @@ TEST(SongCheck, ASampleStartingAtItsPeakClicks) {
     S3mModule m = SineModule(1, 64, 16744);
     // A cosine: the first value is the crest.
     for (size_t i = 0; i < m.samples[0].data.size(); ++i)
-        m.samples[0].data[i] = static_cast<int8_t>(std::lround(100 * std::cos(2 * Pi * i / 64)));
+        m.samples[0].data[i] =
+            static_cast<int8_t>(std::lround(100 * std::cos(2 * Pi * double(i) / 64)));
     Put(m, 0, 0, 4, 0);
     const SongAnalysis a = AnalyseSong(WriteS3m(m), {{"cosine", SongRole::Melody}}, {});
     ASSERT_EQ(a.tones.size(), 1u);

@@ -305,10 +305,8 @@ Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
                         s.tickSeconds.push_back(2.5 / tempo);
                         s.speedAt.push_back(speed);
                     }
-                } else if (note > NoteMax) {
-                    end(st, at); // note off, cut or fade
-                } else if (volumeFx == 'v' && volume == 0) {
-                    end(st, at);
+                } else if (note > NoteMax || (volumeFx == 'v' && volume == 0)) {
+                    end(st, at); // note off, cut or fade, or silenced
                 }
                 if (fx == 'J' && st.playing >= 0) {
                     if (info) st.arpeggio = static_cast<uint8_t>(info);
