@@ -1,5 +1,6 @@
 // The video and WAV capture, run as the program and read back with FFmpeg's
 // libraries, on a fast module whose order 11 begins at a known time.
+#include "driver/Data.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
 
@@ -235,7 +236,7 @@ TEST_F(Capture, OddScaleKeepsItsSizeAndPicture) {
 }
 
 TEST_F(Capture, MusicEndingBeforeOrder11EndsTheVideoWithIt) {
-    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(4, 1, 255));
+    WriteBytes(dir / ModuleFile, MakeTestModule(4, 1, 255));
     RunResult video = Run({"--fps", "10", "--scale", "1", "short.mp4"});
     ASSERT_EQ(video.status, 0) << video.err;
     const MediaInfo info = ReadBack(dir / "short.mp4");
@@ -246,7 +247,7 @@ TEST_F(Capture, MusicEndingBeforeOrder11EndsTheVideoWithIt) {
 
 TEST_F(Capture, InterruptLeavesTheOldFileAndNoTemporary) {
     // About 90 s of music at 60 fps and scale 8: far from done after a second.
-    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(12, 6, 125));
+    WriteBytes(dir / ModuleFile, MakeTestModule(12, 6, 125));
     for (int signal : {SIGINT, SIGTERM}) {
         WriteBytes(dir / "out.mp4", {'o', 'l', 'd'});
         RunOptions options;
@@ -349,7 +350,7 @@ TEST_F(Capture, RefusesOutputsThatAreNotOurs) {
     fs::create_symlink("target.mp4", dir / "link.mp4");
     WriteBytes(dir / "ro.wav", {'o', 'l', 'd'});
     fs::permissions(dir / "ro.wav", fs::perms::owner_read);
-    const std::vector<uint8_t> song = ReadBytes(dir / "dat" / "rimpaaa.s3m");
+    const std::vector<uint8_t> song = ReadBytes(dir / ModuleFile);
     Names before = Outputs();
 
     struct Case {
@@ -390,7 +391,7 @@ TEST_F(Capture, RefusesOutputsThatAreNotOurs) {
     EXPECT_TRUE(fs::is_symlink(dir / "link.mp4"));
     EXPECT_EQ(ReadBytes(dir / "target.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(ReadBytes(dir / "ro.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_EQ(ReadBytes(dir / "dat" / "rimpaaa.s3m"), song);
+    EXPECT_EQ(ReadBytes(dir / ModuleFile), song);
     EXPECT_TRUE(fs::is_empty(dir / "folder"));
 }
 
@@ -491,7 +492,7 @@ TEST_F(Capture, CommandLineSaysWhatItDoes) {
 // Killed at any moment, a capture leaves OUT as it was and nothing else; the
 // signals that can be caught end it with a message.
 TEST_F(Capture, KilledOrSignalledAtAnyMomentLeavesNothing) {
-    WriteBytes(dir / "dat" / "rimpaaa.s3m", MakeTestModule(12, 6, 125)); // about 90 s of music
+    WriteBytes(dir / ModuleFile, MakeTestModule(12, 6, 125)); // about 90 s of music
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
     struct Case {
         std::vector<std::string> args;
