@@ -20,7 +20,6 @@ SDL_Surface* Screen = nullptr;
 
 namespace {
 
-
 SDL_Surface* CreateSurface(int width, int height, int depth, const char* path) {
     SDL_Surface* surface = SDL_CreateRGBSurface(SDL_HWSURFACE, width, height, depth, 0, 0, 0, 0);
     if (!surface) SetError("cannot make a surface for \"%s\": %s", path, SDL_GetError());
