@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <numbers>
 #include <vector>
 
 // The song: "rimpaaa", a birthday tune in C. Orders 0-2 open quietly over
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr double Pi = 3.141592653589793;
+constexpr double Pi = std::numbers::pi;
 constexpr int Speed = 6; // ticks per row
 constexpr int OrderTicks = 64 * Speed;
 constexpr int Orders = 12;
@@ -568,45 +569,56 @@ int BassNote(int pc) {
 
 // ---- The orders ------------------------------------------------------------------
 
+// The music box: the chord's tones climbing, one a beat (order 0), then in
+// eighths (orders 1-2).
+void IntroMusicBox(Song& s, int order, const Beat& beat) {
+    const Chord& chord = *beat.chord;
+    const int inBar = beat.tick % 96;
+    const std::array<int, 4> climb = {chord.root, chord.pads[1], Fifth(chord), chord.pads[1]};
+    const int steps = order == 0 ? 1 : 2;
+    for (int k = 0; k < steps; ++k) {
+        const int pc = climb[static_cast<size_t>((inBar / 24 * steps + k) % 4)];
+        const int note = N(pc, 5) - (pc > G ? 12 : 0);
+        s.Note(order, beat.tick + k * 12, ChPluck, note, Pluck, order == 0 ? 22 : 18 + 2 * order);
+    }
+}
+
+// The bass: root on one, fifth on three (order 1); eighths rocking between
+// root and octave (order 2).
+void IntroBass(Song& s, int order, const Beat& beat) {
+    const Chord& chord = *beat.chord;
+    const int inBar = beat.tick % 96;
+    const int root = BassNote(chord.root);
+    if (order == 1 && (inBar == 0 || inBar == 48))
+        s.Note(order, beat.tick, ChBass, inBar ? BassNote(Fifth(chord)) : root, Bass, 40);
+    if (order == 2)
+        for (int k = 0; k < 2; ++k)
+            s.Note(order, beat.tick + k * 12, ChBass, root + (k ? 12 : 0), Bass, k ? 32 : 40);
+}
+
+// Kick on one and three, offbeat hats (order 1); snare on two and four and
+// hats in eighths join in order 2.
+void IntroDrums(Song& s, int order) {
+    for (int bar = 0; bar < 4; ++bar) {
+        const int t = bar * 96;
+        s.Drum(order, t, ChKick, Kick, order == 1 ? 40 : 50);
+        s.Drum(order, t + 48, ChKick, Kick, order == 1 ? 36 : 48);
+        if (order == 2) {
+            s.Drum(order, t + 24, ChSnare, Snare, 46);
+            s.Drum(order, t + 72, ChSnare, Snare, 46);
+        }
+        for (int e = 0; e < 8; ++e)
+            if (order == 2 || e % 2) s.Drum(order, t + e * 12, ChHat, Hat, e % 2 ? 44 : 34);
+    }
+}
+
 // Orders 0-2: the chords fade in with a music box; bass, beat and arpeggios join.
 void Intro(Song& s, int order) {
     for (const Beat& beat : ChartOf(order)) {
-        const Chord& chord = *beat.chord;
-        const int inBar = beat.tick % 96;
-        // The music box: the chord's tones climbing, one a beat (order 0),
-        // then in eighths (orders 1-2).
-        const std::array<int, 4> climb = {chord.root, chord.pads[1], Fifth(chord), chord.pads[1]};
-        const int steps = order == 0 ? 1 : 2;
-        for (int k = 0; k < steps; ++k) {
-            const int pc = climb[static_cast<size_t>((inBar / 24 * steps + k) % 4)];
-            const int note = N(pc, 5) - (pc > G ? 12 : 0);
-            s.Note(order, beat.tick + k * 12, ChPluck, note, Pluck,
-                   order == 0 ? 22 : 18 + 2 * order);
-        }
-        if (order >= 1) {
-            // The bass: root on one, fifth on three (order 1); eighths rocking
-            // between root and octave (order 2).
-            const int root = BassNote(chord.root);
-            if (order == 1 && (inBar == 0 || inBar == 48))
-                s.Note(order, beat.tick, ChBass, inBar ? BassNote(Fifth(chord)) : root, Bass, 40);
-            if (order == 2)
-                for (int k = 0; k < 2; ++k)
-                    s.Note(order, beat.tick + k * 12, ChBass, root + (k ? 12 : 0), Bass,
-                           k ? 32 : 40);
-        }
+        IntroMusicBox(s, order, beat);
+        if (order >= 1) IntroBass(s, order, beat);
     }
-    if (order >= 1)
-        for (int bar = 0; bar < 4; ++bar) {
-            const int t = bar * 96;
-            s.Drum(order, t, ChKick, Kick, order == 1 ? 40 : 50);
-            s.Drum(order, t + 48, ChKick, Kick, order == 1 ? 36 : 48);
-            if (order == 2) {
-                s.Drum(order, t + 24, ChSnare, Snare, 46);
-                s.Drum(order, t + 72, ChSnare, Snare, 46);
-            }
-            for (int e = 0; e < 8; ++e)
-                if (order == 2 || e % 2) s.Drum(order, t + e * 12, ChHat, Hat, e % 2 ? 44 : 34);
-        }
+    if (order >= 1) IntroDrums(s, order);
     if (order == 2) {
         // A fill into the groove: sixteenths on the snare, growing.
         for (int r = 56; r < 64; ++r)
@@ -615,69 +627,91 @@ void Intro(Song& s, int order) {
     }
 }
 
+// The groove's walking bass, a bar per chord of the loop.
+constexpr std::array<std::array<int, 4>, 4> Walk = {{
+    {N(C, 2), N(E, 2), N(G, 2), N(A, 2)},
+    {N(A, 1), N(C, 2), N(E, 2), N(C, 2)},
+    {N(F, 1), N(A, 1), N(C, 2), N(D, 2)},
+    {N(G, 1), N(B, 1), N(D, 2), N(B, 1)},
+}};
+// The crab's riff: a note per row where not 0, chord tones only.
+constexpr std::array<std::array<int, 16>, 4> Riff = {{
+    {N(E, 5), 0, N(G, 5), 0, N(E, 5), 0, N(G, 5), 0, N(C, 6), 0, 0, 0, N(G, 5), 0, 0, 0},
+    {N(E, 5), 0, N(A, 5), 0, N(E, 5), 0, N(A, 5), 0, N(C, 6), 0, 0, 0, N(A, 5), 0, 0, 0},
+    {N(F, 5), 0, N(A, 5), 0, N(F, 5), 0, N(A, 5), 0, N(C, 6), 0, 0, 0, N(A, 5), 0, 0, 0},
+    {N(G, 5), 0, N(B, 5), 0, N(D, 6), 0, N(B, 5), 0, N(G, 5), 0, N(F, 5), 0, N(D, 5), 0, N(B, 4),
+     0},
+}};
+
+// One bar of the groove's bass; a break bar (`last`) keeps its first half.
+void GrooveBass(Song& s, int order, int bar, bool last) {
+    const int t = bar * 96;
+    for (int q = 0; q < 4; ++q) {
+        if (last && q >= 2) break;
+        s.Note(order, t + q * 24, ChBass, Walk[static_cast<size_t>(bar)][static_cast<size_t>(q)],
+               Bass, 36);
+    }
+}
+
+// Stabs of the soft saw on the offbeats, voice-led like the pads.
+void GrooveStabs(Song& s, int order, int bar, bool last, std::array<int, 3>& stab) {
+    const int t = bar * 96;
+    const Chord& chord = *Loop[static_cast<size_t>(bar)];
+    stab = Voicing(stab, chord.pads, N(G, 3), N(G, 4));
+    for (int q = 0; q < 4; ++q) {
+        if (last && q >= 2) break;
+        const int at = t + q * 24 + 12;
+        for (size_t i = 0; i < 3; ++i) {
+            s.Note(order, at, PadChannels[i], stab[i], Soft, 32);
+            s.Cut(order, at + 8, PadChannels[i]);
+        }
+    }
+}
+
+// Order 3: the music box plays the riff softly; 4-5: the lead.
+void GrooveRiff(Song& s, int order, int bar, bool last) {
+    const int t = bar * 96;
+    for (int i = 0; i < 16; ++i) {
+        const int note = Riff[static_cast<size_t>(bar)][static_cast<size_t>(i)];
+        if (!note || (last && i >= 8)) continue;
+        if (order == 3)
+            s.Note(order, t + i * Speed, ChPluck, note, Pluck, 34);
+        else {
+            s.Note(order, t + i * Speed, ChLead, note, Lead, 60);
+            s.Cut(order, t + i * Speed + 9, ChLead);
+        }
+    }
+}
+
+// Drums: kick on one, three and the "and" of two; snare on two and four.
+void GrooveDrums(Song& s, int order, int bar, bool last) {
+    const int t = bar * 96;
+    s.Drum(order, t, ChKick, Kick, 58);
+    if (!last) {
+        s.Drum(order, t + 36, ChKick, Kick, 44);
+        s.Drum(order, t + 48, ChKick, Kick, 56);
+        s.Drum(order, t + 72, ChSnare, Snare, 58);
+    }
+    s.Drum(order, t + 24, ChSnare, Snare, 58);
+    for (int i = 0; i < 16; ++i) {
+        if (last && i >= 8) break;
+        s.Drum(order, t + i * Speed, ChHat, i % 4 == 2 ? OpenHat : Hat,
+               i % 2        ? 36
+               : i % 4 == 2 ? 40
+                            : 48);
+    }
+}
+
 // Orders 3-5: a walking bass, offbeat stabs of the pads, the crab's riff.
 void Groove(Song& s, int order) {
-    static constexpr std::array<std::array<int, 4>, 4> Walk = {{
-        {N(C, 2), N(E, 2), N(G, 2), N(A, 2)},
-        {N(A, 1), N(C, 2), N(E, 2), N(C, 2)},
-        {N(F, 1), N(A, 1), N(C, 2), N(D, 2)},
-        {N(G, 1), N(B, 1), N(D, 2), N(B, 1)},
-    }};
-    // The riff: a note per row where not 0, chord tones only.
-    static constexpr std::array<std::array<int, 16>, 4> Riff = {{
-        {N(E, 5), 0, N(G, 5), 0, N(E, 5), 0, N(G, 5), 0, N(C, 6), 0, 0, 0, N(G, 5), 0, 0, 0},
-        {N(E, 5), 0, N(A, 5), 0, N(E, 5), 0, N(A, 5), 0, N(C, 6), 0, 0, 0, N(A, 5), 0, 0, 0},
-        {N(F, 5), 0, N(A, 5), 0, N(F, 5), 0, N(A, 5), 0, N(C, 6), 0, 0, 0, N(A, 5), 0, 0, 0},
-        {N(G, 5), 0, N(B, 5), 0, N(D, 6), 0, N(B, 5), 0, N(G, 5), 0, N(F, 5), 0, N(D, 5), 0,
-         N(B, 4), 0},
-    }};
     const bool breakBar = order == 5; // the last bar makes room for "Hap-py"
     std::array<int, 3> stab = {N(G, 3), N(C, 4), N(E, 4)};
     for (int bar = 0; bar < 4; ++bar) {
-        const int t = bar * 96;
         const bool last = breakBar && bar == 3;
-        const Chord& chord = *Loop[static_cast<size_t>(bar)];
-        for (int q = 0; q < 4; ++q) {
-            if (last && q >= 2) break;
-            s.Note(order, t + q * 24, ChBass,
-                   Walk[static_cast<size_t>(bar)][static_cast<size_t>(q)], Bass, 36);
-        }
-        // Stabs of the soft saw on the offbeats, voice-led like the pads.
-        stab = Voicing(stab, chord.pads, N(G, 3), N(G, 4));
-        for (int q = 0; q < 4; ++q) {
-            if (last && q >= 2) break;
-            const int at = t + q * 24 + 12;
-            for (size_t i = 0; i < 3; ++i) {
-                s.Note(order, at, PadChannels[i], stab[i], Soft, 32);
-                s.Cut(order, at + 8, PadChannels[i]);
-            }
-        }
-        // Order 3: the music box plays the riff softly; 4-5: the lead.
-        for (int i = 0; i < 16; ++i) {
-            const int note = Riff[static_cast<size_t>(bar)][static_cast<size_t>(i)];
-            if (!note || (last && i >= 8)) continue;
-            if (order == 3)
-                s.Note(order, t + i * Speed, ChPluck, note, Pluck, 34);
-            else {
-                s.Note(order, t + i * Speed, ChLead, note, Lead, 60);
-                s.Cut(order, t + i * Speed + 9, ChLead);
-            }
-        }
-        // Drums: kick on one, three and the "and" of two; snare on two and four.
-        s.Drum(order, t, ChKick, Kick, 58);
-        if (!last) {
-            s.Drum(order, t + 36, ChKick, Kick, 44);
-            s.Drum(order, t + 48, ChKick, Kick, 56);
-            s.Drum(order, t + 72, ChSnare, Snare, 58);
-        }
-        s.Drum(order, t + 24, ChSnare, Snare, 58);
-        for (int i = 0; i < 16; ++i) {
-            if (last && i >= 8) break;
-            s.Drum(order, t + i * Speed, ChHat, i % 4 == 2 ? OpenHat : Hat,
-                   i % 2        ? 36
-                   : i % 4 == 2 ? 40
-                                : 48);
-        }
+        GrooveBass(s, order, bar, last);
+        GrooveStabs(s, order, bar, last, stab);
+        GrooveRiff(s, order, bar, last);
+        GrooveDrums(s, order, bar, last);
     }
     if (order == 3) {
         s.Drum(order, 0, ChCrash, Crash, 40);
@@ -693,6 +727,15 @@ void Groove(Song& s, int order) {
     }
 }
 
+// The waltz's hats in eighths, the offbeats softer; the second verse opens
+// the last one.
+void WaltzHats(Song& s, int order, int t, bool full) {
+    const int onBeat = full ? 54 : 46;
+    const int offBeat = full ? 46 : 40;
+    for (int e = 0; e < 6; ++e)
+        s.Drum(order, t + e * 16, ChHat, full && e == 5 ? OpenHat : Hat, e % 2 ? offBeat : onBeat);
+}
+
 // The waltz under the tune: kick on one, snare on two and three, hats in
 // eighths; the second verse adds a kick before one and louder hats.
 void Waltz(Song& s, int order, bool full) {
@@ -702,9 +745,7 @@ void Waltz(Song& s, int order, bool full) {
         if (full) s.Drum(order, t + 80, ChKick, Kick, 40);
         s.Drum(order, t + 32, ChSnare, Snare, full ? 54 : 50);
         s.Drum(order, t + 64, ChSnare, Snare, full ? 58 : 54);
-        for (int e = 0; e < 6; ++e)
-            s.Drum(order, t + e * 16, ChHat, full && e == 5 ? OpenHat : Hat,
-                   e % 2 ? (full ? 46 : 40) : (full ? 54 : 46));
+        WaltzHats(s, order, t, full);
     }
 }
 
@@ -826,52 +867,76 @@ void Tail(Song& s) {
     s.Cut(order, 40 * Speed, ChPluck);
 }
 
-// Puts in each tonal cell the sample copy tuned for its note, and lays out
-// the samples: the tonal copies first, then the drums.
-void PlaceSamples(Song& s) {
-    std::array<std::vector<int>, TonalInstruments + 1> used;
-    for (S3mPattern& p : s.module.patterns)
-        for (auto& row : p.rows)
-            for (S3mCell& cell : row)
+// A cell's note as a MIDI number.
+int MidiNote(const S3mCell& cell) {
+    return ((cell.note >> 4) + 1) * 12 + (cell.note & 15);
+}
+
+using TonalNotes = std::array<std::vector<int>, TonalInstruments + 1>;
+using SampleOfNote = std::map<std::pair<int, int>, uint8_t>; // (instrument, note) -> sample
+
+// The notes each tonal instrument plays, sorted, each once.
+TonalNotes UsedNotes(const Song& s) {
+    TonalNotes used;
+    for (const S3mPattern& p : s.module.patterns)
+        for (const auto& row : p.rows)
+            for (const S3mCell& cell : row)
                 if (cell.instrument >= Lead && cell.instrument <= Bass && cell.note < S3mNoteOff)
-                    used[cell.instrument].push_back(((cell.note >> 4) + 1) * 12 + (cell.note & 15));
-    std::map<std::pair<int, int>, uint8_t> sampleOf; // (instrument, note) -> sample
-    for (int instrument = Lead; instrument <= Bass; ++instrument) {
-        std::vector<int>& notes = used[static_cast<size_t>(instrument)];
+                    used[cell.instrument].push_back(MidiNote(cell));
+    for (std::vector<int>& notes : used) {
         std::sort(notes.begin(), notes.end());
         notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
-        const Timbre timbre = TimbreOf(static_cast<Instrument>(instrument));
-        int loopStart = 0;
-        const std::vector<int8_t> data = TonalData(timbre, loopStart);
-        const std::vector<Copy> copies = TuneCopies(notes, timbre.cycle);
-        for (size_t k = 0; k < copies.size(); ++k) {
-            S3mSample sample;
-            sample.name = std::string(timbre.name) + " " + std::to_string(k + 1);
-            sample.data = data;
-            sample.loop = true;
-            sample.loopStart = static_cast<uint32_t>(loopStart);
-            sample.loopEnd = static_cast<uint32_t>(data.size());
-            sample.c2spd = copies[k].c2spd;
-            s.module.samples.push_back(sample);
-            for (int note : copies[k].notes)
-                sampleOf[{instrument, note}] = static_cast<uint8_t>(s.module.samples.size());
-        }
     }
-    std::map<int, uint8_t> drumOf;
-    for (Instrument drum : {Kick, Snare, Hat, OpenHat, Crash}) {
-        s.module.samples.push_back(Drum(drum));
-        drumOf[drum] = static_cast<uint8_t>(s.module.samples.size());
+    return used;
+}
+
+// Adds an instrument's tuned copies and records which copy plays each note.
+void AddTonalSamples(Song& s, int instrument, const std::vector<int>& notes,
+                     SampleOfNote& sampleOf) {
+    const Timbre timbre = TimbreOf(static_cast<Instrument>(instrument));
+    int loopStart = 0;
+    const std::vector<int8_t> data = TonalData(timbre, loopStart);
+    const std::vector<Copy> copies = TuneCopies(notes, timbre.cycle);
+    for (size_t k = 0; k < copies.size(); ++k) {
+        S3mSample sample;
+        sample.name = std::string(timbre.name) + " " + std::to_string(k + 1);
+        sample.data = data;
+        sample.loop = true;
+        sample.loopStart = static_cast<uint32_t>(loopStart);
+        sample.loopEnd = static_cast<uint32_t>(data.size());
+        sample.c2spd = copies[k].c2spd;
+        s.module.samples.push_back(sample);
+        for (int note : copies[k].notes)
+            sampleOf[{instrument, note}] = static_cast<uint8_t>(s.module.samples.size());
     }
+}
+
+// Puts in each cell the sample that plays it.
+void AssignSamples(Song& s, const SampleOfNote& sampleOf, const std::map<int, uint8_t>& drumOf) {
     for (S3mPattern& p : s.module.patterns)
         for (auto& row : p.rows)
             for (S3mCell& cell : row) {
                 if (!cell.instrument) continue;
                 if (cell.instrument <= Bass)
-                    cell.instrument = sampleOf.at(
-                        {cell.instrument, ((cell.note >> 4) + 1) * 12 + (cell.note & 15)});
+                    cell.instrument = sampleOf.at({cell.instrument, MidiNote(cell)});
                 else
                     cell.instrument = drumOf.at(cell.instrument);
             }
+}
+
+// Puts in each tonal cell the sample copy tuned for its note, and lays out
+// the samples: the tonal copies first, then the drums.
+void PlaceSamples(Song& s) {
+    const TonalNotes used = UsedNotes(s);
+    SampleOfNote sampleOf;
+    for (int instrument = Lead; instrument <= Bass; ++instrument)
+        AddTonalSamples(s, instrument, used[static_cast<size_t>(instrument)], sampleOf);
+    std::map<int, uint8_t> drumOf;
+    for (Instrument drum : {Kick, Snare, Hat, OpenHat, Crash}) {
+        s.module.samples.push_back(Drum(drum));
+        drumOf[drum] = static_cast<uint8_t>(s.module.samples.size());
+    }
+    AssignSamples(s, sampleOf, drumOf);
 }
 
 } // namespace
