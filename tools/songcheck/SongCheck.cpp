@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <streambuf>
@@ -234,6 +235,106 @@ struct Sheet {
     std::vector<Arpeggio> arpeggios;
 };
 
+// A channel as the sheet is read: its sounding note, sample and arpeggio.
+struct ChannelState {
+    int playing = -1; // index of the sounding note
+    int sample = 0;
+    uint8_t arpeggio = 0;
+};
+
+// One channel's commands on one row.
+struct Cell {
+    int note, instrument, volume, info;
+    char volumeFx, fx;
+};
+
+Cell ReadCell(const openmpt::module& m, int pattern, int row, int ch) {
+    auto get = [&](int command) {
+        return int(m.get_pattern_row_channel_command(pattern, row, ch, command));
+    };
+    Cell c;
+    c.note = get(openmpt::module::command_note);
+    c.instrument = get(openmpt::module::command_instrument);
+    c.volumeFx = Letter(m, pattern, row, ch, openmpt::module::command_volumeffect);
+    c.volume = get(openmpt::module::command_volume);
+    c.fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
+    c.info = get(openmpt::module::command_parameter);
+    return c;
+}
+
+// Speed and tempo change for the whole row before any of its notes play.
+void ReadSpeedAndTempo(const openmpt::module& m, int pattern, int row, int& speed, int& tempo) {
+    for (int ch = 0; ch < m.get_num_channels(); ++ch) {
+        const char fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
+        const int info =
+            m.get_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_parameter);
+        if (fx == 'A' && info > 0) speed = info;
+        if (fx == 'T' && info >= 0x20) tempo = info;
+    }
+}
+
+// Ends the channel's sounding note at `at`, never before it starts.
+void EndNote(Sheet& s, ChannelState& st, int64_t at) {
+    if (st.playing >= 0) {
+        SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
+        n.end = std::max(n.start, std::min(n.end, at));
+    }
+    st.playing = -1;
+}
+
+// Where the sheet is: the order, row and channel, and the row's timing.
+struct SheetPlace {
+    int order, row, ch;
+    int64_t tick;
+    int speed, tempo;
+};
+
+void StartNote(Sheet& s, ChannelState& st, const Cell& c, const SheetPlace& p, int delay) {
+    SheetNote n;
+    n.channel = p.ch;
+    n.order = p.order;
+    n.row = p.row;
+    n.tick = delay;
+    n.start = p.tick + delay;
+    n.end = INT64_MAX;
+    n.note = c.note - TrackerC0;
+    n.sample = st.sample;
+    n.volume = c.volumeFx == 'v' ? c.volume : 64;
+    st.playing = static_cast<int>(s.notes.size());
+    s.notes.push_back(n);
+    s.tickSeconds.push_back(2.5 / p.tempo);
+    s.speedAt.push_back(p.speed);
+}
+
+// J on a sounding note: its parameter, or the last one when 0, plays for the row.
+void ReadArpeggio(Sheet& s, ChannelState& st, int info, const SheetPlace& p) {
+    if (info) st.arpeggio = static_cast<uint8_t>(info);
+    if (!st.arpeggio) return;
+    SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
+    const uint16_t ups =
+        static_cast<uint16_t>((1u << (st.arpeggio >> 4) | 1u << (st.arpeggio & 15)) & ~1u);
+    n.arpeggio |= ups;
+    s.arpeggios.push_back({static_cast<size_t>(st.playing), p.tick, p.tick + p.speed, ups});
+}
+
+void ReadChannelRow(Sheet& s, ChannelState& st, const Cell& c, const SheetPlace& p) {
+    int delay = 0;
+    if (c.fx == 'S' && c.info >> 4 == 0xD) delay = c.info & 15;
+    if (delay >= p.speed) return; // a note delayed past its row never plays
+    const int64_t at = p.tick + delay;
+    const bool silenced = c.volumeFx == 'v' && c.volume == 0;
+    if (c.instrument > 0) st.sample = c.instrument - 1;
+    if (c.note >= NoteMin && c.note <= NoteMax) {
+        EndNote(s, st, at);
+        if (!silenced) StartNote(s, st, c, p, delay);
+    } else if (c.note > NoteMax || silenced) {
+        EndNote(s, st, at); // note off, cut or fade, or silenced
+    }
+    if (c.fx == 'J' && st.playing >= 0) ReadArpeggio(s, st, c.info, p);
+    if (c.fx == 'S' && c.info >> 4 == 0xC && (c.info & 15) < p.speed)
+        EndNote(s, st, p.tick + (c.info & 15));
+}
+
 // The notes of every order in playing order, timed in ticks. Followed: set
 // speed (A) and tempo (T), note delay (SD), note cut (SC), note off, a volume
 // of 0 and arpeggio (J). Not followed: jumps, breaks, pattern delays and
@@ -241,20 +342,8 @@ struct Sheet {
 Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
     Sheet s;
     const int channels = m.get_num_channels();
-    struct State {
-        int playing = -1; // index of the sounding note
-        int sample = 0;
-        uint8_t arpeggio = 0;
-    };
-    std::vector<State> state(static_cast<size_t>(channels));
+    std::vector<ChannelState> state(static_cast<size_t>(channels));
     int64_t tick = 0;
-    auto end = [&](State& st, int64_t at) {
-        if (st.playing >= 0) {
-            SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
-            n.end = std::max(n.start, std::min(n.end, at));
-        }
-        st.playing = -1;
-    };
     for (int order = 0; order < m.get_num_orders(); ++order) {
         const int pattern = m.get_order_pattern(order);
         const bool valid = pattern >= 0 && pattern < m.get_num_patterns();
@@ -262,71 +351,16 @@ Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
         s.rowsPerOrder.push_back(rows);
         s.rowTick.emplace_back();
         for (int row = 0; row < rows; ++row) {
-            for (int ch = 0; ch < channels; ++ch) {
-                const char fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
-                const int info = m.get_pattern_row_channel_command(
-                    pattern, row, ch, openmpt::module::command_parameter);
-                if (fx == 'A' && info > 0) speed = info;
-                if (fx == 'T' && info >= 0x20) tempo = info;
-            }
+            ReadSpeedAndTempo(m, pattern, row, speed, tempo);
             s.rowTick.back().push_back(tick);
-            for (int ch = 0; ch < channels; ++ch) {
-                State& st = state[static_cast<size_t>(ch)];
-                auto get = [&](int command) {
-                    return int(m.get_pattern_row_channel_command(pattern, row, ch, command));
-                };
-                const int note = get(openmpt::module::command_note);
-                const int instrument = get(openmpt::module::command_instrument);
-                const char volumeFx =
-                    Letter(m, pattern, row, ch, openmpt::module::command_volumeffect);
-                const int volume = get(openmpt::module::command_volume);
-                const char fx = Letter(m, pattern, row, ch, openmpt::module::command_effect);
-                const int info = get(openmpt::module::command_parameter);
-                int delay = 0;
-                if (fx == 'S' && info >> 4 == 0xD) delay = info & 15;
-                if (delay >= speed) continue; // a note delayed past its row never plays
-                const int64_t at = tick + delay;
-                if (instrument > 0) st.sample = instrument - 1;
-                if (note >= NoteMin && note <= NoteMax) {
-                    end(st, at);
-                    if (!(volumeFx == 'v' && volume == 0)) {
-                        SheetNote n;
-                        n.channel = ch;
-                        n.order = order;
-                        n.row = row;
-                        n.tick = delay;
-                        n.start = at;
-                        n.end = INT64_MAX;
-                        n.note = note - TrackerC0;
-                        n.sample = st.sample;
-                        n.volume = volumeFx == 'v' ? volume : 64;
-                        st.playing = static_cast<int>(s.notes.size());
-                        s.notes.push_back(n);
-                        s.tickSeconds.push_back(2.5 / tempo);
-                        s.speedAt.push_back(speed);
-                    }
-                } else if (note > NoteMax || (volumeFx == 'v' && volume == 0)) {
-                    end(st, at); // note off, cut or fade, or silenced
-                }
-                if (fx == 'J' && st.playing >= 0) {
-                    if (info) st.arpeggio = static_cast<uint8_t>(info);
-                    if (st.arpeggio) {
-                        SheetNote& n = s.notes[static_cast<size_t>(st.playing)];
-                        const uint16_t ups = static_cast<uint16_t>(
-                            (1u << (st.arpeggio >> 4) | 1u << (st.arpeggio & 15)) & ~1u);
-                        n.arpeggio |= ups;
-                        s.arpeggios.push_back(
-                            {static_cast<size_t>(st.playing), tick, tick + speed, ups});
-                    }
-                }
-                if (fx == 'S' && info >> 4 == 0xC && (info & 15) < speed)
-                    end(st, tick + (info & 15));
-            }
+            for (int ch = 0; ch < channels; ++ch)
+                ReadChannelRow(s, state[static_cast<size_t>(ch)], ReadCell(m, pattern, row, ch),
+                               {order, row, ch, tick, speed, tempo});
             tick += speed;
         }
     }
-    for (State& st : state)
-        end(st, tick);
+    for (ChannelState& st : state)
+        EndNote(s, st, tick);
     return s;
 }
 
@@ -554,77 +588,106 @@ double TruePeak(std::span<const float> x) {
     return peak;
 }
 
-// A coarse period from the cumulative-mean-normalised difference of the
-// first 2048 values (the first clear dip), then refined by matching the
-// start against itself 2, 4, 8 ... periods later, which divides the error of
-// one lag by the number of periods.
-double MeasureFrequency(std::span<const float> x, double rate) {
-    constexpr size_t Window = 2048, Match = 4096;
-    const size_t maxLag = static_cast<size_t>(rate / 25), minLag = static_cast<size_t>(rate / 5000);
-    if (x.size() < Window + maxLag + 2) return 0;
-    double energy = 0;
-    for (size_t j = 0; j < Window; ++j)
-        energy += double(x[j]) * x[j];
-    if (energy < 1e-9) return 0;
+namespace {
+
+// The cumulative-mean-normalised difference of the first `window` values,
+// for lags 0 .. maxLag + 1 (1 at lag 0).
+std::vector<double> NormalisedDifference(std::span<const float> x, size_t window, size_t maxLag) {
     std::vector<double> cmnd(maxLag + 2, 1);
     double running = 0;
     for (size_t tau = 1; tau <= maxLag + 1; ++tau) {
         double d = 0;
-        for (size_t j = 0; j < Window; ++j) {
+        for (size_t j = 0; j < window; ++j) {
             const double e = double(x[j]) - x[j + tau];
             d += e * e;
         }
         running += d;
         cmnd[tau] = running > 0 ? d * double(tau) / running : 1;
     }
-    size_t tau = 0;
+    return cmnd;
+}
+
+// The lag of the first clear dip, followed to its bottom; failing that the
+// deepest lag if it is deep enough; none when the sound has no pitch.
+std::optional<size_t> CoarseLag(const std::vector<double>& cmnd, size_t minLag, size_t maxLag) {
     for (size_t t = minLag; t <= maxLag; ++t)
         if (cmnd[t] < 0.1) {
-            tau = t;
+            size_t tau = t;
             while (tau < maxLag && cmnd[tau + 1] < cmnd[tau])
                 ++tau;
+            if (tau != 0) return tau;
             break;
         }
-    if (tau == 0) {
-        tau = minLag;
-        for (size_t t = minLag; t <= maxLag; ++t)
-            if (cmnd[t] < cmnd[tau]) tau = t;
-        if (cmnd[tau] > 0.4) return 0;
+    size_t tau = minLag;
+    for (size_t t = minLag; t <= maxLag; ++t)
+        if (cmnd[t] < cmnd[tau]) tau = t;
+    if (cmnd[tau] > 0.4) return std::nullopt;
+    return tau;
+}
+
+// The offset of a parabola's vertex through three equally spaced values.
+double Vertex(double a, double b, double c) {
+    const double d = a - 2 * b + c;
+    return d != 0 ? 0.5 * (a - c) / d : 0.0;
+}
+
+constexpr size_t MatchLength = 4096;
+
+// The match of x[0 .. MatchLength) with x[lag .. lag + MatchLength),
+// normalised by e0, the energy of the first.
+double MatchAt(std::span<const float> x, size_t lag, double e0) {
+    double c = 0, e = 0;
+    for (size_t j = 0; j < MatchLength; ++j) {
+        c += double(x[j]) * x[j + lag];
+        e += double(x[j + lag]) * x[j + lag];
     }
-    auto vertex = [](double a, double b, double c) {
-        const double d = a - 2 * b + c;
-        return d != 0 ? 0.5 * (a - c) / d : 0.0;
-    };
-    double period = double(tau) + vertex(cmnd[tau - 1], cmnd[tau], cmnd[tau + 1]);
-    // The match of x[0 .. Match) with x[lag .. lag + Match), normalised.
+    return e > e0 * 1e-4 ? c / std::sqrt(e0 * e) : -2.0;
+}
+
+// Matches the start against itself 2, 4, 8 ... periods later while the tone
+// holds, which divides the error of one lag by the number of periods.
+double RefinePeriod(std::span<const float> x, double period) {
     double e0 = 0;
-    for (size_t j = 0; j < Match && j < x.size(); ++j)
+    for (size_t j = 0; j < MatchLength && j < x.size(); ++j)
         e0 += double(x[j]) * x[j];
-    auto match = [&](size_t lag) {
-        double c = 0, e = 0;
-        for (size_t j = 0; j < Match; ++j) {
-            c += double(x[j]) * x[j + lag];
-            e += double(x[j + lag]) * x[j + lag];
-        }
-        return e > e0 * 1e-4 ? c / std::sqrt(e0 * e) : -2.0;
-    };
     for (double periods = 2;; periods *= 2) {
         const double guess = periods * period;
         const size_t lo = static_cast<size_t>(std::floor(guess)) - 3;
         const size_t hi = static_cast<size_t>(std::ceil(guess)) + 3;
-        if (hi + 1 + Match > x.size()) break;
+        if (hi + 1 + MatchLength > x.size()) break;
         size_t best = lo;
         std::vector<double> c(hi - lo + 3);
         for (size_t lag = lo - 1; lag <= hi + 1; ++lag)
-            c[lag - lo + 1] = match(lag);
+            c[lag - lo + 1] = MatchAt(x, lag, e0);
         for (size_t lag = lo; lag <= hi; ++lag)
             if (c[lag - lo + 1] > c[best - lo + 1]) best = lag;
         if (c[best - lo + 1] < 0.5) break; // the tone has changed or died away
         const double refined =
-            double(best) + vertex(c[best - lo], c[best - lo + 1], c[best - lo + 2]);
+            double(best) + Vertex(c[best - lo], c[best - lo + 1], c[best - lo + 2]);
         period = refined / periods;
     }
-    return rate / period;
+    return period;
+}
+
+} // namespace
+
+// A coarse period from the cumulative-mean-normalised difference of the
+// first 2048 values (the first clear dip), then refined by matching the
+// start against itself 2, 4, 8 ... periods later, which divides the error of
+// one lag by the number of periods.
+double MeasureFrequency(std::span<const float> x, double rate) {
+    constexpr size_t Window = 2048;
+    const size_t maxLag = static_cast<size_t>(rate / 25), minLag = static_cast<size_t>(rate / 5000);
+    if (x.size() < Window + maxLag + 2) return 0;
+    double energy = 0;
+    for (size_t j = 0; j < Window; ++j)
+        energy += double(x[j]) * x[j];
+    if (energy < 1e-9) return 0;
+    const std::vector<double> cmnd = NormalisedDifference(x, Window, maxLag);
+    const std::optional<size_t> tau = CoarseLag(cmnd, minLag, maxLag);
+    if (!tau) return 0;
+    const double period = double(*tau) + Vertex(cmnd[*tau - 1], cmnd[*tau], cmnd[*tau + 1]);
+    return rate / RefinePeriod(x, period);
 }
 
 std::string PitchName(int pitch) {
@@ -661,44 +724,41 @@ const char* RoleName(SongRole role) {
     return "?";
 }
 
-SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
-                         const std::vector<SongBeat>& beats) {
-    SongAnalysis a;
-    auto module = Load(bytes, "stop");
-    a.channels = module->get_num_channels();
-    a.speed = module->get_current_speed();
-    a.tempo = module->get_current_tempo();
-    const bool rolesKnown = voices.size() == static_cast<size_t>(a.channels);
-    const int channels = a.channels;
-    if (module->get_duration_seconds() > MaxSeconds)
-        throw std::runtime_error("the module plays longer than 10 minutes; not measured");
+namespace {
 
-    // The whole mix and each voice alone.
-    const std::vector<bool> everything(size_t(channels), true);
-    {
-        const Render r = RenderSong(bytes, everything);
-        const Measured m(r);
-        for (size_t o = 0; o < r.orderBegin.size(); ++o)
-            a.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
-        a.greeting = m.Figures(0, r.greetingEnd);
-        a.truePeak = std::max(TruePeak(std::span(r.left).first(r.greetingEnd)),
-                              TruePeak(std::span(r.right).first(r.greetingEnd)));
-        a.lastRowPeak = m.Figures(r.lastRowBegin, r.greetingEnd).peak;
-        auto span = [&](size_t first, size_t last) {
-            if (last >= r.orderBegin.size()) return -HUGE_VAL;
-            return m.Loudness(r.orderBegin[first], r.orderEnd[last]);
-        };
-        a.verseOne = span(6, 7);
-        a.verseTwo = span(8, 9);
-    }
-    auto measureAlone = [&](const std::vector<bool>& audible, VoiceFigures& v) {
-        const Render r = RenderSong(bytes, audible);
-        const Measured m(r);
-        for (size_t o = 0; o < r.orderBegin.size(); ++o)
-            v.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
-        v.greeting = m.Figures(0, r.greetingEnd);
+// The whole mix: per order, over the greeting, its true peak, its last row
+// and the two verses.
+void MeasureMix(std::span<const uint8_t> bytes, SongAnalysis& a) {
+    const std::vector<bool> everything(size_t(a.channels), true);
+    const Render r = RenderSong(bytes, everything);
+    const Measured m(r);
+    for (size_t o = 0; o < r.orderBegin.size(); ++o)
+        a.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
+    a.greeting = m.Figures(0, r.greetingEnd);
+    a.truePeak = std::max(TruePeak(std::span(r.left).first(r.greetingEnd)),
+                          TruePeak(std::span(r.right).first(r.greetingEnd)));
+    a.lastRowPeak = m.Figures(r.lastRowBegin, r.greetingEnd).peak;
+    auto span = [&](size_t first, size_t last) {
+        if (last >= r.orderBegin.size()) return -HUGE_VAL;
+        return m.Loudness(r.orderBegin[first], r.orderEnd[last]);
     };
-    for (int ch = 0; ch < channels; ++ch) {
+    a.verseOne = span(6, 7);
+    a.verseTwo = span(8, 9);
+}
+
+// The channels in `audible` alone, per order and over the greeting.
+void MeasureAlone(std::span<const uint8_t> bytes, const std::vector<bool>& audible,
+                  VoiceFigures& v) {
+    const Render r = RenderSong(bytes, audible);
+    const Measured m(r);
+    for (size_t o = 0; o < r.orderBegin.size(); ++o)
+        v.orders.push_back(m.Figures(r.orderBegin[o], r.orderEnd[o]));
+    v.greeting = m.Figures(0, r.greetingEnd);
+}
+
+void MeasureVoices(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                   bool rolesKnown, SongAnalysis& a) {
+    for (int ch = 0; ch < a.channels; ++ch) {
         VoiceFigures v;
         if (rolesKnown) {
             v.name = voices[size_t(ch)].name;
@@ -707,38 +767,50 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
         } else {
             v.name = "channel " + std::to_string(ch + 1);
         }
-        std::vector<bool> alone(size_t(channels), false);
+        std::vector<bool> alone(size_t(a.channels), false);
         alone[size_t(ch)] = true;
-        measureAlone(alone, v);
+        MeasureAlone(bytes, alone, v);
         a.voices.push_back(std::move(v));
     }
-    if (rolesKnown)
-        for (SongRole role : Roles) {
-            std::vector<bool> audible(size_t(channels), false);
-            int count = 0, only = 0;
-            for (int ch = 0; ch < channels; ++ch)
-                if (voices[size_t(ch)].role == role) audible[size_t(ch)] = true, ++count, only = ch;
-            if (count == 0) continue;
-            VoiceFigures v;
-            v.name = RoleName(role);
-            v.role = role;
-            v.roleKnown = true;
-            if (count == 1) {
-                v.orders = a.voices[size_t(only)].orders;
-                v.greeting = a.voices[size_t(only)].greeting;
-            } else {
-                measureAlone(audible, v);
-            }
-            a.roles.push_back(std::move(v));
-        }
+}
 
-    // The notes, and each tonal note played alone.
-    Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
-    a.rowsPerOrder = sheet.rowsPerOrder;
-    auto tonalChannel = [&](int ch) { return rolesKnown && Tonal(voices[size_t(ch)].role); };
-    std::map<std::pair<int, int>, ToneFigures> tones, drums;
+// Each role's channels together; a role of one channel is that voice's figures.
+void MeasureRoles(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                  SongAnalysis& a) {
+    for (SongRole role : Roles) {
+        std::vector<bool> audible(size_t(a.channels), false);
+        int count = 0, only = 0;
+        for (int ch = 0; ch < a.channels; ++ch)
+            if (voices[size_t(ch)].role == role) audible[size_t(ch)] = true, ++count, only = ch;
+        if (count == 0) continue;
+        VoiceFigures v;
+        v.name = RoleName(role);
+        v.role = role;
+        v.roleKnown = true;
+        if (count == 1) {
+            v.orders = a.voices[size_t(only)].orders;
+            v.greeting = a.voices[size_t(only)].greeting;
+        } else {
+            MeasureAlone(bytes, audible, v);
+        }
+        a.roles.push_back(std::move(v));
+    }
+}
+
+using ToneTable = std::map<std::pair<int, int>, ToneFigures>; // by (sample, note)
+
+// Whether a channel's pitch is measured: known roles only.
+bool TonalChannel(const std::vector<SongVoice>& voices, bool rolesKnown, int ch) {
+    return rolesKnown && Tonal(voices[size_t(ch)].role);
+}
+
+// Every (sample, note) the song plays, alone: the tonal ones with the notes
+// their arpeggios add, and the drums.
+void MeasureTones(std::span<const uint8_t> bytes, const Sheet& sheet,
+                  const std::vector<SongVoice>& voices, bool rolesKnown, ToneTable& tones,
+                  ToneTable& drums) {
     for (const SheetNote& n : sheet.notes) {
-        if (tonalChannel(n.channel)) {
+        if (TonalChannel(voices, rolesKnown, n.channel)) {
             for (int up = 0; up < 16; ++up)
                 if ((up == 0 || n.arpeggio >> up & 1) && !tones.count({n.sample, n.note + up}))
                     tones[{n.sample, n.note + up}] =
@@ -747,17 +819,16 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
             drums[{n.sample, n.note}] = MeasureTone(bytes, n.sample, n.note, false);
         }
     }
-    for (auto& [key, t] : tones)
-        a.tones.push_back(t);
-    for (auto& [key, t] : drums)
-        a.drums.push_back(t);
+}
 
-    // A note sounds until the next note, an off, a cut, a volume of 0, or its
-    // sample dies away.
+// A note sounds until the next note, an off, a cut, a volume of 0, or its
+// sample dies away.
+void EndNotes(Sheet& sheet, const std::vector<SongVoice>& voices, bool rolesKnown,
+              const ToneTable& tones, const ToneTable& drums, SongAnalysis& a) {
     a.notesPerOrder.assign(sheet.rowsPerOrder.size(), 0);
     for (size_t i = 0; i < sheet.notes.size(); ++i) {
         SheetNote& n = sheet.notes[i];
-        const auto& table = tonalChannel(n.channel) ? tones : drums;
+        const auto& table = TonalChannel(voices, rolesKnown, n.channel) ? tones : drums;
         const auto t = table.find({n.sample, n.note});
         if (t != table.end() && t->second.ringSeconds < HUGE_VAL)
             n.end = std::min(n.end, n.start + static_cast<int64_t>(std::ceil(
@@ -765,59 +836,112 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
         n.rows = double(n.end - n.start) / sheet.speedAt[i];
         ++a.notesPerOrder[size_t(n.order)];
     }
-    a.notes = sheet.notes;
+}
 
-    // The chord chart against the sounding notes.
-    a.chartKnown = rolesKnown && !beats.empty();
-    if (!a.chartKnown) return a;
+struct Sounding {
+    int channel, pitch;
+};
+
+// The sounding pitch of a note `up` semitones above n: measured when it could be.
+int PitchOf(const ToneTable& tones, const SheetNote& n, int up) {
+    const auto t = tones.find({n.sample, n.note + up});
+    return t != tones.end() && t->second.pitch >= 0 ? t->second.pitch : n.note + up + 12;
+}
+
+// The tonal notes sounding at tick `at`.
+std::vector<Sounding> SoundingAt(const SongAnalysis& a, const Sheet& sheet,
+                                 const std::vector<SongVoice>& voices, const ToneTable& tones,
+                                 int64_t at) {
+    std::vector<Sounding> sounding;
+    for (size_t k = 0; k < a.notes.size(); ++k) {
+        const SheetNote& n = a.notes[k];
+        if (n.start > at || at >= n.end || n.volume == 0 || !TonalChannel(voices, true, n.channel))
+            continue;
+        sounding.push_back({n.channel, PitchOf(tones, n, 0)});
+        // The notes above sound only on the rows that arpeggiate.
+        for (const Sheet::Arpeggio& j : sheet.arpeggios)
+            if (j.note == k && j.from <= at && at < j.to)
+                for (int up = 1; up < 16; ++up)
+                    if (j.ups >> up & 1) sounding.push_back({n.channel, PitchOf(tones, n, up)});
+    }
+    return sounding;
+}
+
+// The clashes on one beat: on a downbeat or a change of chord every note
+// outside it, and always the sharp intervals between voices outside it.
+void BeatClashes(const SongBeat& b, bool change, const std::vector<Sounding>& sounding,
+                 const std::vector<SongVoice>& voices, std::vector<Clash>& clashes) {
+    auto in = [&](int pitch) { return b.tones >> (pitch % 12) & 1; };
+    auto who = [&](const Sounding& s) {
+        return PitchName(s.pitch) + " (" + voices[size_t(s.channel)].name + ")";
+    };
+    if (b.downbeat || change)
+        for (const Sounding& s : sounding)
+            if (!in(s.pitch))
+                clashes.push_back({b.order, b.row, b.tick, who(s) + " is not in " + b.chord});
+    for (size_t x = 0; x < sounding.size(); ++x)
+        for (size_t y = x + 1; y < sounding.size(); ++y) {
+            const Sounding &p = sounding[x], &q = sounding[y];
+            if (p.channel == q.channel) continue;
+            const int interval = std::abs(p.pitch - q.pitch);
+            const int kind = interval % 12;
+            if (kind != 1 && kind != 11 && kind != 6) continue;
+            if (in(p.pitch) && in(q.pitch)) continue; // inside the declared chord
+            const std::string what =
+                who(p) + " against " + who(q) + ": " + IntervalName(interval) + " over " + b.chord;
+            clashes.push_back({b.order, b.row, b.tick, what});
+        }
+}
+
+// The chord chart against the sounding notes; the roles are known.
+void CheckChart(const Sheet& sheet, const std::vector<SongVoice>& voices,
+                const std::vector<SongBeat>& beats, const ToneTable& tones, SongAnalysis& a) {
     for (const SongBeat& b : beats)
         if (b.order >= 0 && size_t(b.order) < sheet.rowTick.size() && b.row >= 0 &&
             size_t(b.row) < sheet.rowTick[size_t(b.order)].size())
             a.beats.push_back(b);
-    auto pitchOf = [&](const SheetNote& n, int up) {
-        const auto t = tones.find({n.sample, n.note + up});
-        return t != tones.end() && t->second.pitch >= 0 ? t->second.pitch : n.note + up + 12;
-    };
     uint16_t previous = 0;
     for (size_t i = 0; i < a.beats.size(); ++i) {
         const SongBeat& b = a.beats[i];
         const int64_t at = sheet.rowTick[size_t(b.order)][size_t(b.row)] + b.tick;
-        struct Sounding {
-            int channel, pitch;
-        };
-        std::vector<Sounding> sounding;
-        for (size_t k = 0; k < a.notes.size(); ++k) {
-            const SheetNote& n = a.notes[k];
-            if (n.start > at || at >= n.end || n.volume == 0 || !tonalChannel(n.channel)) continue;
-            sounding.push_back({n.channel, pitchOf(n, 0)});
-            // The notes above sound only on the rows that arpeggiate.
-            for (const Sheet::Arpeggio& j : sheet.arpeggios)
-                if (j.note == k && j.from <= at && at < j.to)
-                    for (int up = 1; up < 16; ++up)
-                        if (j.ups >> up & 1) sounding.push_back({n.channel, pitchOf(n, up)});
-        }
-        auto in = [&](int pitch) { return b.tones >> (pitch % 12) & 1; };
-        auto who = [&](const Sounding& s) {
-            return PitchName(s.pitch) + " (" + voices[size_t(s.channel)].name + ")";
-        };
+        const std::vector<Sounding> sounding = SoundingAt(a, sheet, voices, tones, at);
         const bool change = i == 0 || b.tones != previous;
         previous = b.tones;
-        if (b.downbeat || change)
-            for (const Sounding& s : sounding)
-                if (!in(s.pitch))
-                    a.clashes.push_back({b.order, b.row, b.tick, who(s) + " is not in " + b.chord});
-        for (size_t x = 0; x < sounding.size(); ++x)
-            for (size_t y = x + 1; y < sounding.size(); ++y) {
-                const Sounding &p = sounding[x], &q = sounding[y];
-                if (p.channel == q.channel) continue;
-                const int interval = std::abs(p.pitch - q.pitch);
-                const int kind = interval % 12;
-                if (kind != 1 && kind != 11 && kind != 6) continue;
-                if (in(p.pitch) && in(q.pitch)) continue; // inside the declared chord
-                const std::string what = who(p) + " against " + who(q) + ": " +
-                                         IntervalName(interval) + " over " + b.chord;
-                a.clashes.push_back({b.order, b.row, b.tick, what});
-            }
+        BeatClashes(b, change, sounding, voices, a.clashes);
     }
+}
+
+} // namespace
+
+SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                         const std::vector<SongBeat>& beats) {
+    SongAnalysis a;
+    auto module = Load(bytes, "stop");
+    a.channels = module->get_num_channels();
+    a.speed = module->get_current_speed();
+    a.tempo = module->get_current_tempo();
+    const bool rolesKnown = voices.size() == static_cast<size_t>(a.channels);
+    if (module->get_duration_seconds() > MaxSeconds)
+        throw std::runtime_error("the module plays longer than 10 minutes; not measured");
+
+    // The whole mix and each voice alone.
+    MeasureMix(bytes, a);
+    MeasureVoices(bytes, voices, rolesKnown, a);
+    if (rolesKnown) MeasureRoles(bytes, voices, a);
+
+    // The notes, and each tonal note played alone.
+    Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
+    a.rowsPerOrder = sheet.rowsPerOrder;
+    ToneTable tones, drums;
+    MeasureTones(bytes, sheet, voices, rolesKnown, tones, drums);
+    for (auto& [key, t] : tones)
+        a.tones.push_back(t);
+    for (auto& [key, t] : drums)
+        a.drums.push_back(t);
+    EndNotes(sheet, voices, rolesKnown, tones, drums, a);
+    a.notes = sheet.notes;
+
+    a.chartKnown = rolesKnown && !beats.empty();
+    if (a.chartKnown) CheckChart(sheet, voices, beats, tones, a);
     return a;
 }

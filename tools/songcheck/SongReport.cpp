@@ -74,156 +74,297 @@ std::string Wrap(const std::vector<std::string>& words, const std::string& inden
     return out;
 }
 
+constexpr size_t ReportWidth = 100; // the report's lines fit in this many columns
+
+// A tonal note: where, its sounding pitch, tracker note and rows, and the
+// notes its arpeggio adds.
+std::string TonalNoteWord(const SongAnalysis& song, const SheetNote& n, const std::string& where) {
+    int pitch = n.note + 12;
+    for (const ToneFigures& t : song.tones)
+        if (t.sample == n.sample && t.note == n.note && t.pitch >= 0) pitch = t.pitch;
+    std::string word = where + ":" + PitchName(pitch) + "(" + TrackerNoteName(n.note) + ")" +
+                       Format("%g", std::round(n.rows * 10) / 10);
+    if (n.arpeggio) {
+        word += "+J";
+        for (int up = 1; up < 16; ++up)
+            if (n.arpeggio >> up & 1) word += Format("%X", up);
+    }
+    return word;
+}
+
+SongTarget TuneTarget(const SongAnalysis& song) {
+    double worst = 0;
+    std::string where = "no tonal notes";
+    bool met = !song.tones.empty();
+    for (const ToneFigures& tone : song.tones) {
+        if (tone.frequency <= 0) {
+            met = false;
+            where = "no steady pitch in " + ToneName(tone);
+            break;
+        }
+        if (where == "no tonal notes" || std::fabs(tone.cents) > std::fabs(worst)) {
+            worst = tone.cents;
+            where = ToneName(tone);
+        }
+    }
+    met = met && std::fabs(worst) <= MaxCents;
+    return {"tune", "every tonal note within 3 cents of equal temperament", met,
+            Format("worst %+.1f cents: %s", worst, where.c_str())};
+}
+
+SongTarget HarmonyTarget(const SongAnalysis& song) {
+    return {"harmony", "the notes of every beat fit its chord, no clashes",
+            song.chartKnown && song.clashes.empty(),
+            song.chartKnown
+                ? Format("%zu clashes on %zu beats", song.clashes.size(), song.beats.size())
+                : std::string("no chord chart for this module")};
+}
+
+SongTarget MelodyTarget(const SongAnalysis& song, int lastOrder) {
+    const VoiceFigures* melody = FindRole(song, SongRole::Melody);
+    bool met = melody != nullptr && lastOrder >= 6;
+    double least = HUGE_VAL;
+    std::string where = melody ? "" : "no melody voice";
+    for (int o = 6; melody && o <= lastOrder; ++o) {
+        const double m = melody->orders[size_t(o)].loudness;
+        for (const VoiceFigures& v : song.voices) {
+            if (!v.roleKnown || v.role == SongRole::Melody ||
+                !(v.role == SongRole::Harmony || v.role == SongRole::Bass))
+                continue;
+            const double lead = m - v.orders[size_t(o)].loudness;
+            if (lead < least) {
+                least = lead;
+                where = Format("order %d, over %s", o, v.name.c_str());
+            }
+        }
+    }
+    met = met && least >= MelodyLead;
+    return {"melody", "melody the loudest tonal voice by 3 dB in orders 6-10", met,
+            Format("least lead %+.1f dB (%s)", least, where.c_str())};
+}
+
+SongTarget DrumsTarget(const SongAnalysis& song) {
+    const VoiceFigures* bass = FindRole(song, SongRole::Bass);
+    bool met = bass != nullptr;
+    std::string figure = bass ? "bass " + Lufs(bass->greeting.loudness) : "no bass voice";
+    for (SongRole role : {SongRole::Kick, SongRole::Snare, SongRole::Hats}) {
+        const VoiceFigures* drum = FindRole(song, role);
+        const double under =
+            bass && drum ? bass->greeting.loudness - drum->greeting.loudness : HUGE_VAL;
+        met = met && under <= DrumsUnder;
+        figure += Format(", %s %s", RoleName(role),
+                         drum ? Format("%.1f dB under", under).c_str() : "missing");
+    }
+    return {"drums", "kick, snare and hats at most 12 dB under the bass", met, figure};
+}
+
+SongTarget DcTarget(const SongAnalysis& song) {
+    double worst = 0;
+    int where = 0;
+    for (size_t o = 0; o < song.orders.size(); ++o)
+        for (double dc : {song.orders[o].dcLeft, song.orders[o].dcRight})
+            if (std::fabs(dc) > std::fabs(worst)) worst = dc, where = int(o);
+    return {"dc", "DC of every order under 0.002", std::fabs(worst) < MaxDc,
+            Format("worst %+.4f in order %d", worst, where)};
+}
+
+SongTarget OnsetsTarget(const SongAnalysis& song) {
+    double worst = 0;
+    std::string where = "no tonal notes";
+    for (const ToneFigures& tone : song.tones)
+        if (where == "no tonal notes" || tone.onsetJump > worst)
+            worst = tone.onsetJump, where = ToneName(tone);
+    return {"onsets", "tonal notes start without a click",
+            !song.tones.empty() && worst <= MaxOnsetJump,
+            Format("largest first step %.2f of the note's peak: %s", worst, where.c_str())};
+}
+
+SongTarget VerseTarget(const SongAnalysis& song) {
+    const double lift = song.verseTwo - song.verseOne;
+    return {"verse", "second verse (orders 8-9) 1.5 LU louder than the first (6-7)",
+            lift >= VerseLift,
+            Format("%+.1f LU (%s against %s LUFS)", lift, Lufs(song.verseTwo).c_str(),
+                   Lufs(song.verseOne).c_str())};
+}
+
+SongTarget OpeningTarget(const SongAnalysis& song, int lastOrder) {
+    bool met = lastOrder >= 1;
+    double closest = HUGE_VAL;
+    int fewest = 1 << 30;
+    for (int o = 1; o <= lastOrder; ++o) {
+        closest = std::min(closest, song.orders[size_t(o)].loudness - song.orders[0].loudness);
+        fewest = std::min(fewest, song.notesPerOrder[size_t(o)]);
+    }
+    const int opening = song.notesPerOrder.empty() ? 0 : song.notesPerOrder[0];
+    met = met && closest > 0 && opening < fewest;
+    return {"opening", "order 0 quieter and sparser than every order 1-10", met,
+            Format("%.1f LU under the next quietest; %d notes against at least %d", closest,
+                   opening, fewest)};
+}
+
+SongTarget EndingTarget(const SongAnalysis& song, int lastOrder) {
+    int lateStart = -1;
+    const int rows = lastOrder >= 0 ? song.rowsPerOrder[size_t(lastOrder)] : 0;
+    for (const SheetNote& n : song.notes)
+        if (n.order == lastOrder && n.row >= rows - QuietEndRows) lateStart = n.row;
+    const double endPeak = Decibels(song.lastRowPeak);
+    return {"ending", "the last chord fades out inside order 10",
+            lastOrder == GreetingOrders - 1 && lateStart < 0 && endPeak <= EndPeak,
+            Format("last row peak %s dBFS; %s", Dbfs(song.lastRowPeak).c_str(),
+                   lateStart < 0 ? "no note starts in the last 8 rows"
+                                 : Format("a note starts at row %d", lateStart).c_str())};
+}
+
+SongTarget StereoTarget(const SongAnalysis& song, int lastOrder) {
+    double worst = 0, left = 0, right = 0;
+    int where = 0;
+    for (int o = 0; o <= lastOrder; ++o)
+        if (std::fabs(song.orders[size_t(o)].balance) > std::fabs(worst))
+            worst = song.orders[size_t(o)].balance, where = o;
+    for (const VoiceFigures& v : song.voices) {
+        left = std::min(left, v.greeting.balance);
+        right = std::max(right, v.greeting.balance);
+    }
+    return {"stereo", "voices left and right, no order lopsided by 3 dB",
+            std::fabs(worst) <= MaxBalance && left <= -VoiceSide && right >= VoiceSide,
+            Format("worst order %d at %+.1f dB (right over left); voices from %+.1f to "
+                   "%+.1f dB",
+                   where, worst, left, right)};
+}
+
+// One channel's notes in an order, as the report's words.
+std::vector<std::string> NoteWords(const SongAnalysis& song, size_t o, size_t ch) {
+    const VoiceFigures& v = song.voices[ch];
+    std::vector<std::string> words;
+    // Drums, and channels of unknown part (their pitch is not
+    // measured): the tracker's note alone.
+    const bool drum = !v.roleKnown || (v.role != SongRole::Melody && v.role != SongRole::Harmony &&
+                                       v.role != SongRole::Bass);
+    int previous = -1;
+    for (const SheetNote& n : song.notes) {
+        if (n.order != int(o) || n.channel != int(ch)) continue;
+        std::string where = std::to_string(n.row);
+        if (n.tick) where += "." + std::to_string(n.tick);
+        if (drum) {
+            words.push_back(n.note == previous ? where : where + ":" + TrackerNoteName(n.note));
+            previous = n.note;
+            continue;
+        }
+        words.push_back(TonalNoteWord(song, n, where));
+    }
+    return words;
+}
+
+// The figures of one order, its voices' notes, chords and clashes.
+std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
+    std::string out;
+    const SoundFigures& f = song.orders[o];
+    out += "\n";
+    out += Format("Order %zu: %.2f s at %d:%04.1f | %s LUFS | peak %s | DC %+.4f %+.4f | "
+                  "R-L %+.1f | corr %.2f\n",
+                  o, f.seconds, int(at) / 60, at - 60 * int(at / 60), Lufs(f.loudness).c_str(),
+                  Dbfs(f.peak).c_str(), f.dcLeft, f.dcRight, f.balance, f.correlation);
+    for (size_t ch = 0; ch < song.voices.size(); ++ch) {
+        const VoiceFigures& v = song.voices[ch];
+        const SoundFigures& vf = v.orders[o];
+        const std::vector<std::string> words = NoteWords(song, o, ch);
+        if (words.empty() && vf.loudness == -HUGE_VAL) continue;
+        out +=
+            Format("  %-16s %-7s %6s LUFS  peak %5s  R-L %+5.1f  DC %+.4f  %zu notes\n",
+                   v.name.c_str(), v.roleKnown ? RoleName(v.role) : "", Lufs(vf.loudness).c_str(),
+                   Dbfs(vf.peak).c_str(), vf.balance, (vf.dcLeft + vf.dcRight) / 2, words.size());
+        out += Wrap(words, "      ", ReportWidth);
+    }
+    std::vector<std::string> chords = {"chords:"};
+    for (const SongBeat& b : song.beats)
+        if (b.order == int(o))
+            chords.push_back(std::string(b.downbeat ? "|" : "") + std::to_string(b.row) +
+                             (b.tick ? "." + std::to_string(b.tick) : "") + ":" + b.chord);
+    if (chords.size() > 1) out += Wrap(chords, "  ", ReportWidth);
+    for (const Clash& c : song.clashes)
+        if (c.order == int(o))
+            out += Format("  clash at row %d%s: %s\n", c.row,
+                          c.tick ? Format(" tick %d", c.tick).c_str() : "", c.what.c_str());
+    return out;
+}
+
+// Two to a line, in columns.
+std::string Columns(const std::vector<std::string>& cells) {
+    std::string out;
+    for (size_t i = 0; i < cells.size(); i += 2)
+        out += "  " + cells[i] + (i + 1 < cells.size() ? "  |  " + cells[i + 1] : "") + "\n";
+    return out;
+}
+
+std::string ToneCell(const ToneFigures& t) {
+    return Format("s%-2d %-4s ", t.sample + 1, TrackerNoteName(t.note).c_str()) +
+           (t.frequency > 0
+                ? Format("%8.2f Hz %-4s %+5.1f c", t.frequency, PitchName(t.pitch).c_str(), t.cents)
+                : Format("%-23s", "no steady pitch")) +
+           Format("  %.2f ", t.onsetJump) +
+           (t.ringSeconds < HUGE_VAL ? Format("%4.2f s", t.ringSeconds) : std::string("held"));
+}
+
+// The whole song: the greeting's figures, the voices and every note played alone.
+std::string WholeSongReport(const SongAnalysis& song) {
+    std::string out = "\nThe whole song\n";
+    const int lastOrder = std::min(GreetingOrders, int(song.orders.size())) - 1;
+    out += Format("  orders 0-%d, what the greeting plays: %.1f s, %s LUFS, true peak %s dBTP, "
+                  "peak %s dBFS\n",
+                  lastOrder, OrderSeconds(song, 0, lastOrder), Lufs(song.greeting.loudness).c_str(),
+                  Dbfs(song.truePeak).c_str(), Dbfs(song.greeting.peak).c_str());
+    out += Format("  second verse (orders 8-9) %s LUFS, first (6-7) %s LUFS: %+.1f LU\n",
+                  Lufs(song.verseTwo).c_str(), Lufs(song.verseOne).c_str(),
+                  song.verseTwo - song.verseOne);
+    std::vector<std::string> voices = {"voices alone over orders 0-10 (LUFS):"};
+    for (const VoiceFigures& v : song.roles.empty() ? song.voices : song.roles)
+        voices.push_back(v.name + " " + Lufs(v.greeting.loudness) + ";");
+    out += Wrap(voices, "  ", ReportWidth);
+    out += "  tonal notes played alone: sample, tracker note, Hz, pitch, cents, first step, "
+           "sounds for\n";
+    std::vector<std::string> cells;
+    for (const ToneFigures& t : song.tones)
+        cells.push_back(ToneCell(t));
+    out += Columns(cells);
+    cells.clear();
+    for (const ToneFigures& t : song.drums)
+        cells.push_back(Format("s%-2d %-4s  %.2f  %4.2f s  %5.0f -> %5.0f Hz", t.sample + 1,
+                               TrackerNoteName(t.note).c_str(), t.onsetJump,
+                               t.ringSeconds < HUGE_VAL ? t.ringSeconds : 0, t.startHz, t.lateHz));
+    if (!cells.empty()) {
+        out += "  drums played alone: sample, tracker note, first step, sounds for, pitch by zero\n"
+               "  crossings over the first 20 ms -> half way through its sound\n";
+        out += Columns(cells);
+    }
+    out += Format("  clashes: %zu\n", song.clashes.size());
+    return out;
+}
+
 } // namespace
 
 std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
-    std::vector<SongTarget> t;
     const int lastOrder = std::min(GreetingOrders, int(song.orders.size())) - 1;
-
-    {
-        double worst = 0;
-        std::string where = "no tonal notes";
-        bool met = !song.tones.empty();
-        for (const ToneFigures& tone : song.tones) {
-            if (tone.frequency <= 0) {
-                met = false;
-                where = "no steady pitch in " + ToneName(tone);
-                break;
-            }
-            if (where == "no tonal notes" || std::fabs(tone.cents) > std::fabs(worst)) {
-                worst = tone.cents;
-                where = ToneName(tone);
-            }
-        }
-        met = met && std::fabs(worst) <= MaxCents;
-        t.push_back({"tune", "every tonal note within 3 cents of equal temperament", met,
-                     Format("worst %+.1f cents: %s", worst, where.c_str())});
-    }
-    t.push_back({"harmony", "the notes of every beat fit its chord, no clashes",
-                 song.chartKnown && song.clashes.empty(),
-                 song.chartKnown
-                     ? Format("%zu clashes on %zu beats", song.clashes.size(), song.beats.size())
-                     : std::string("no chord chart for this module")});
-    {
-        const VoiceFigures* melody = FindRole(song, SongRole::Melody);
-        bool met = melody != nullptr && lastOrder >= 6;
-        double least = HUGE_VAL;
-        std::string where = melody ? "" : "no melody voice";
-        for (int o = 6; melody && o <= lastOrder; ++o) {
-            const double m = melody->orders[size_t(o)].loudness;
-            for (const VoiceFigures& v : song.voices) {
-                if (!v.roleKnown || v.role == SongRole::Melody ||
-                    !(v.role == SongRole::Harmony || v.role == SongRole::Bass))
-                    continue;
-                const double lead = m - v.orders[size_t(o)].loudness;
-                if (lead < least) {
-                    least = lead;
-                    where = Format("order %d, over %s", o, v.name.c_str());
-                }
-            }
-        }
-        met = met && least >= MelodyLead;
-        t.push_back({"melody", "melody the loudest tonal voice by 3 dB in orders 6-10", met,
-                     Format("least lead %+.1f dB (%s)", least, where.c_str())});
-    }
-    {
-        const VoiceFigures* bass = FindRole(song, SongRole::Bass);
-        bool met = bass != nullptr;
-        std::string figure = bass ? "bass " + Lufs(bass->greeting.loudness) : "no bass voice";
-        for (SongRole role : {SongRole::Kick, SongRole::Snare, SongRole::Hats}) {
-            const VoiceFigures* drum = FindRole(song, role);
-            const double under =
-                bass && drum ? bass->greeting.loudness - drum->greeting.loudness : HUGE_VAL;
-            met = met && under <= DrumsUnder;
-            figure += Format(", %s %s", RoleName(role),
-                             drum ? Format("%.1f dB under", under).c_str() : "missing");
-        }
-        t.push_back({"drums", "kick, snare and hats at most 12 dB under the bass", met, figure});
-    }
-    {
-        double worst = 0;
-        int where = 0;
-        for (size_t o = 0; o < song.orders.size(); ++o)
-            for (double dc : {song.orders[o].dcLeft, song.orders[o].dcRight})
-                if (std::fabs(dc) > std::fabs(worst)) worst = dc, where = int(o);
-        t.push_back({"dc", "DC of every order under 0.002", std::fabs(worst) < MaxDc,
-                     Format("worst %+.4f in order %d", worst, where)});
-    }
-    {
-        double worst = 0;
-        std::string where = "no tonal notes";
-        for (const ToneFigures& tone : song.tones)
-            if (where == "no tonal notes" || tone.onsetJump > worst)
-                worst = tone.onsetJump, where = ToneName(tone);
-        t.push_back(
-            {"onsets", "tonal notes start without a click",
-             !song.tones.empty() && worst <= MaxOnsetJump,
-             Format("largest first step %.2f of the note's peak: %s", worst, where.c_str())});
-    }
-    {
-        const double lift = song.verseTwo - song.verseOne;
-        t.push_back({"verse", "second verse (orders 8-9) 1.5 LU louder than the first (6-7)",
-                     lift >= VerseLift,
-                     Format("%+.1f LU (%s against %s LUFS)", lift, Lufs(song.verseTwo).c_str(),
-                            Lufs(song.verseOne).c_str())});
-    }
-    {
-        bool met = lastOrder >= 1;
-        double closest = HUGE_VAL;
-        int fewest = 1 << 30;
-        for (int o = 1; o <= lastOrder; ++o) {
-            closest = std::min(closest, song.orders[size_t(o)].loudness - song.orders[0].loudness);
-            fewest = std::min(fewest, song.notesPerOrder[size_t(o)]);
-        }
-        const int opening = song.notesPerOrder.empty() ? 0 : song.notesPerOrder[0];
-        met = met && closest > 0 && opening < fewest;
-        t.push_back({"opening", "order 0 quieter and sparser than every order 1-10", met,
-                     Format("%.1f LU under the next quietest; %d notes against at least %d",
-                            closest, opening, fewest)});
-    }
-    {
-        int lateStart = -1;
-        const int rows = lastOrder >= 0 ? song.rowsPerOrder[size_t(lastOrder)] : 0;
-        for (const SheetNote& n : song.notes)
-            if (n.order == lastOrder && n.row >= rows - QuietEndRows) lateStart = n.row;
-        const double endPeak = Decibels(song.lastRowPeak);
-        t.push_back({"ending", "the last chord fades out inside order 10",
-                     lastOrder == GreetingOrders - 1 && lateStart < 0 && endPeak <= EndPeak,
-                     Format("last row peak %s dBFS; %s", Dbfs(song.lastRowPeak).c_str(),
-                            lateStart < 0 ? "no note starts in the last 8 rows"
-                                          : Format("a note starts at row %d", lateStart).c_str())});
-    }
-    {
-        const double s = OrderSeconds(song, 0, lastOrder);
-        t.push_back({"length", "orders 0-10 last 75-100 s", s >= MinSeconds && s <= MaxSeconds,
-                     Format("%.1f s", s)});
-    }
-    t.push_back({"truepeak", "true peak at most -1 dBTP", Decibels(song.truePeak) <= MaxTruePeak,
-                 Format("%s dBTP", Dbfs(song.truePeak).c_str())});
-    t.push_back({"loudness", "integrated loudness -16 to -12 LUFS",
-                 song.greeting.loudness >= MinLoudness && song.greeting.loudness <= MaxLoudness,
-                 Format("%s LUFS", Lufs(song.greeting.loudness).c_str())});
-    {
-        double worst = 0, left = 0, right = 0;
-        int where = 0;
-        for (int o = 0; o <= lastOrder; ++o)
-            if (std::fabs(song.orders[size_t(o)].balance) > std::fabs(worst))
-                worst = song.orders[size_t(o)].balance, where = o;
-        for (const VoiceFigures& v : song.voices) {
-            left = std::min(left, v.greeting.balance);
-            right = std::max(right, v.greeting.balance);
-        }
-        t.push_back({"stereo", "voices left and right, no order lopsided by 3 dB",
-                     std::fabs(worst) <= MaxBalance && left <= -VoiceSide && right >= VoiceSide,
-                     Format("worst order %d at %+.1f dB (right over left); voices from %+.1f to "
-                            "%+.1f dB",
-                            where, worst, left, right)});
-    }
-    return t;
+    const double s = OrderSeconds(song, 0, lastOrder);
+    return {TuneTarget(song),
+            HarmonyTarget(song),
+            MelodyTarget(song, lastOrder),
+            DrumsTarget(song),
+            DcTarget(song),
+            OnsetsTarget(song),
+            VerseTarget(song),
+            OpeningTarget(song, lastOrder),
+            EndingTarget(song, lastOrder),
+            {"length", "orders 0-10 last 75-100 s", s >= MinSeconds && s <= MaxSeconds,
+             Format("%.1f s", s)},
+            {"truepeak", "true peak at most -1 dBTP", Decibels(song.truePeak) <= MaxTruePeak,
+             Format("%s dBTP", Dbfs(song.truePeak).c_str())},
+            {"loudness", "integrated loudness -16 to -12 LUFS",
+             song.greeting.loudness >= MinLoudness && song.greeting.loudness <= MaxLoudness,
+             Format("%s LUFS", Lufs(song.greeting.loudness).c_str())},
+            StereoTarget(song, lastOrder)};
 }
 
 std::string SongReport(const SongAnalysis& song, const std::string& title) {
-    constexpr size_t Width = 100;
     std::string out;
     const double rowSeconds = song.speed * 2.5 / song.tempo;
     out += "Song report: " + title + "\n";
@@ -240,105 +381,10 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
 
     double at = 0;
     for (size_t o = 0; o < song.orders.size(); ++o) {
-        const SoundFigures& f = song.orders[o];
-        out += "\n";
-        out += Format("Order %zu: %.2f s at %d:%04.1f | %s LUFS | peak %s | DC %+.4f %+.4f | "
-                      "R-L %+.1f | corr %.2f\n",
-                      o, f.seconds, int(at) / 60, at - 60 * int(at / 60), Lufs(f.loudness).c_str(),
-                      Dbfs(f.peak).c_str(), f.dcLeft, f.dcRight, f.balance, f.correlation);
-        at += f.seconds;
-        for (size_t ch = 0; ch < song.voices.size(); ++ch) {
-            const VoiceFigures& v = song.voices[ch];
-            const SoundFigures& vf = v.orders[o];
-            std::vector<std::string> words;
-            // Drums, and channels of unknown part (their pitch is not
-            // measured): the tracker's note alone.
-            const bool drum =
-                !v.roleKnown || (v.role != SongRole::Melody && v.role != SongRole::Harmony &&
-                                 v.role != SongRole::Bass);
-            int previous = -1;
-            for (const SheetNote& n : song.notes) {
-                if (n.order != int(o) || n.channel != int(ch)) continue;
-                std::string where = std::to_string(n.row);
-                if (n.tick) where += "." + std::to_string(n.tick);
-                if (drum) {
-                    words.push_back(n.note == previous ? where
-                                                       : where + ":" + TrackerNoteName(n.note));
-                    previous = n.note;
-                    continue;
-                }
-                int pitch = n.note + 12;
-                for (const ToneFigures& t : song.tones)
-                    if (t.sample == n.sample && t.note == n.note && t.pitch >= 0) pitch = t.pitch;
-                std::string word = where + ":" + PitchName(pitch) + "(" + TrackerNoteName(n.note) +
-                                   ")" + Format("%g", std::round(n.rows * 10) / 10);
-                if (n.arpeggio) {
-                    word += "+J";
-                    for (int up = 1; up < 16; ++up)
-                        if (n.arpeggio >> up & 1) word += Format("%X", up);
-                }
-                words.push_back(word);
-            }
-            if (words.empty() && vf.loudness == -HUGE_VAL) continue;
-            out += Format("  %-16s %-7s %6s LUFS  peak %5s  R-L %+5.1f  DC %+.4f  %zu notes\n",
-                          v.name.c_str(), v.roleKnown ? RoleName(v.role) : "",
-                          Lufs(vf.loudness).c_str(), Dbfs(vf.peak).c_str(), vf.balance,
-                          (vf.dcLeft + vf.dcRight) / 2, words.size());
-            out += Wrap(words, "      ", Width);
-        }
-        std::vector<std::string> chords = {"chords:"};
-        for (const SongBeat& b : song.beats)
-            if (b.order == int(o))
-                chords.push_back(std::string(b.downbeat ? "|" : "") + std::to_string(b.row) +
-                                 (b.tick ? "." + std::to_string(b.tick) : "") + ":" + b.chord);
-        if (chords.size() > 1) out += Wrap(chords, "  ", Width);
-        for (const Clash& c : song.clashes)
-            if (c.order == int(o))
-                out += Format("  clash at row %d%s: %s\n", c.row,
-                              c.tick ? Format(" tick %d", c.tick).c_str() : "", c.what.c_str());
+        out += OrderReport(song, o, at);
+        at += song.orders[o].seconds;
     }
-
-    out += "\nThe whole song\n";
-    const int lastOrder = std::min(GreetingOrders, int(song.orders.size())) - 1;
-    out += Format("  orders 0-%d, what the greeting plays: %.1f s, %s LUFS, true peak %s dBTP, "
-                  "peak %s dBFS\n",
-                  lastOrder, OrderSeconds(song, 0, lastOrder), Lufs(song.greeting.loudness).c_str(),
-                  Dbfs(song.truePeak).c_str(), Dbfs(song.greeting.peak).c_str());
-    out += Format("  second verse (orders 8-9) %s LUFS, first (6-7) %s LUFS: %+.1f LU\n",
-                  Lufs(song.verseTwo).c_str(), Lufs(song.verseOne).c_str(),
-                  song.verseTwo - song.verseOne);
-    std::vector<std::string> voices = {"voices alone over orders 0-10 (LUFS):"};
-    for (const VoiceFigures& v : song.roles.empty() ? song.voices : song.roles)
-        voices.push_back(v.name + " " + Lufs(v.greeting.loudness) + ";");
-    out += Wrap(voices, "  ", Width);
-    // Two to a line, in columns.
-    auto columns = [&](const std::vector<std::string>& cells) {
-        for (size_t i = 0; i < cells.size(); i += 2)
-            out += "  " + cells[i] + (i + 1 < cells.size() ? "  |  " + cells[i + 1] : "") + "\n";
-    };
-    out += "  tonal notes played alone: sample, tracker note, Hz, pitch, cents, first step, "
-           "sounds for\n";
-    std::vector<std::string> cells;
-    for (const ToneFigures& t : song.tones)
-        cells.push_back(
-            Format("s%-2d %-4s ", t.sample + 1, TrackerNoteName(t.note).c_str()) +
-            (t.frequency > 0 ? Format("%8.2f Hz %-4s %+5.1f c", t.frequency,
-                                      PitchName(t.pitch).c_str(), t.cents)
-                             : Format("%-23s", "no steady pitch")) +
-            Format("  %.2f ", t.onsetJump) +
-            (t.ringSeconds < HUGE_VAL ? Format("%4.2f s", t.ringSeconds) : std::string("held")));
-    columns(cells);
-    cells.clear();
-    for (const ToneFigures& t : song.drums)
-        cells.push_back(Format("s%-2d %-4s  %.2f  %4.2f s  %5.0f -> %5.0f Hz", t.sample + 1,
-                               TrackerNoteName(t.note).c_str(), t.onsetJump,
-                               t.ringSeconds < HUGE_VAL ? t.ringSeconds : 0, t.startHz, t.lateHz));
-    if (!cells.empty()) {
-        out += "  drums played alone: sample, tracker note, first step, sounds for, pitch by zero\n"
-               "  crossings over the first 20 ms -> half way through its sound\n";
-        columns(cells);
-    }
-    out += Format("  clashes: %zu\n", song.clashes.size());
+    out += WholeSongReport(song);
 
     out += "\nTargets\n";
     for (const SongTarget& t : CheckSongTargets(song))
