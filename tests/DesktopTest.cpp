@@ -67,6 +67,7 @@ TEST(CommandLine, AnythingElseIsAUsageErrorWithStatus2AndNothingPlays) {
 int Parse(std::vector<std::string> args) {
     args.insert(args.begin(), "ekudemo");
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& a : args)
         argv.push_back(a.data());
     WindowScale = 0;

@@ -105,62 +105,75 @@ std::string PcxHeaderFault(std::span<const uint8_t> file, int32_t width, int32_t
     return {};
 }
 
+namespace {
+
+// Where the run-length pass writes: the picture's columns, the stored row
+// length (columns plus padding), the pixels wanted and how many are written.
+struct PixelSink {
+    std::span<uint8_t> out;
+    size_t width, stored, total, write;
+};
+
+// Writes the `n` values that begin at column `count` of a row: the picture's
+// columns, then the padding up to the stored row length (left out), then what a
+// run carries past the row's end (it starts the next row's place, and that row
+// still decodes a full row more). False where the picture ends.
+bool PutRun(PixelSink& sink, size_t count, size_t n, uint8_t v) {
+    const size_t end = count + n;
+    const size_t shown = count < sink.width ? std::min(end, sink.width) - count : 0;
+    const size_t carried = end > sink.stored ? end - std::max(count, sink.stored) : 0;
+    for (size_t part : {shown, carried}) {
+        const size_t fit = std::min(part, sink.total - sink.write);
+        std::memset(sink.out.data() + sink.write, v, fit);
+        sink.write += fit;
+        if (fit < part) return false;
+    }
+    return true;
+}
+
+// Decodes one stored row from `pos`. False where the data breaks off or a run
+// would pass the last pixel.
+bool DecodeRow(std::span<const uint8_t> file, size_t& pos, PixelSink& sink) {
+    for (size_t count = 0; count < sink.stored;) {
+        if (pos >= file.size()) return false;
+        const uint8_t b = file[pos];
+        if (b < RunFlag) {
+            if (!PutRun(sink, count, 1, b)) return false; // stops before the pixel
+            ++pos;
+            ++count;
+            continue;
+        }
+        ++pos;
+        if (pos >= file.size()) return false;
+        const uint8_t v = file[pos++];
+        const size_t n = b & LongestRun;
+        if (!PutRun(sink, count, n, v)) return false;
+        count += n;
+    }
+    return true;
+}
+
+} // namespace
+
 PcxDecodeResult DecodePcxPixels(std::span<const uint8_t> file, std::span<uint8_t> out,
                                 int32_t width, int32_t height, int32_t lineBytes) {
     file = file.first(std::min(file.size(), PcxReadLimit));
-    const size_t total = std::min(PixelCount(width, height), out.size());
     PcxDecodeResult result;
     result.readPos = std::min(PcxHeaderSize, file.size());
     if (PixelCount(width, height) == 0) {
         result.complete = true;
         return result;
     }
-    const size_t stored = size_t(std::max(lineBytes, width));
-
-    size_t pos = result.readPos, write = 0;
-    // Writes the `n` values that begin at column `count` of a row: the
-    // picture's columns, then the padding up to the stored row length (left
-    // out), then what a run carries past the row's end (it starts the next
-    // row's place, and that row still decodes a full row more). False where
-    // the picture ends.
-    auto put = [&](size_t count, size_t n, uint8_t v) {
-        const size_t end = count + n;
-        const size_t shown = count < size_t(width) ? std::min(end, size_t(width)) - count : 0;
-        const size_t carried = end > stored ? end - std::max(count, stored) : 0;
-        for (size_t part : {shown, carried}) {
-            const size_t fit = std::min(part, total - write);
-            std::memset(out.data() + write, v, fit);
-            write += fit;
-            if (fit < part) return false;
-        }
-        return true;
-    };
-    // Returns at the end of the picture, or where the data breaks off or a run
+    PixelSink sink{out, size_t(width), size_t(std::max(lineBytes, width)),
+                   std::min(PixelCount(width, height), out.size()), 0};
+    size_t pos = result.readPos;
+    // Stops at the end of the picture, or where the data breaks off or a run
     // would pass the last pixel.
-    auto decode = [&] {
-        for (int32_t y = 0; y < height; ++y) {
-            for (size_t count = 0; count < stored;) {
-                if (pos >= file.size()) return;
-                const uint8_t b = file[pos];
-                if (b < RunFlag) {
-                    if (!put(count, 1, b)) return; // stops before the pixel
-                    ++pos;
-                    ++count;
-                    continue;
-                }
-                ++pos;
-                if (pos >= file.size()) return;
-                const uint8_t v = file[pos++];
-                const size_t n = b & LongestRun;
-                if (!put(count, n, v)) return;
-                count += n;
-            }
-        }
-    };
-    decode();
+    for (int32_t y = 0; y < height; ++y)
+        if (!DecodeRow(file, pos, sink)) break;
     result.readPos = pos;
-    result.written = write;
-    result.complete = write == PixelCount(width, height);
+    result.written = sink.write;
+    result.complete = sink.write == PixelCount(width, height);
     return result;
 }
 
@@ -244,6 +257,7 @@ std::vector<uint8_t> EncodePcx(int32_t width, int32_t height, std::span<const ui
     out.push_back(PaletteMarker);
     const size_t start = out.size();
     out.resize(start + PcxPaletteSize, 0);
-    std::copy_n(palette.begin(), std::min(palette.size(), PcxPaletteSize), out.begin() + start);
+    std::copy_n(palette.begin(), std::min(palette.size(), PcxPaletteSize),
+                out.begin() + std::ptrdiff_t(start));
     return out;
 }

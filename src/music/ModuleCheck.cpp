@@ -109,10 +109,41 @@ bool XmIsWhole(std::span<const uint8_t> b) {
     return pos <= size;
 }
 
+// Whether an IT sample's compressed data, blocks of a 16-bit length and the
+// packed bytes, lies inside the file from `pos`.
+bool ItPackedIsWhole(std::span<const uint8_t> b, uint64_t pos, uint64_t length, bool wide,
+                     bool stereo) {
+    const uint64_t size = b.size();
+    const uint64_t perBlock = wide ? 0x4000 : 0x8000;
+    const uint64_t blocks = (length + perBlock - 1) / perBlock * (stereo ? 2 : 1);
+    for (uint64_t k = 0; k < blocks; ++k) {
+        if (pos + 2 > size) return false;
+        pos += 2 + GetLe16(b, pos);
+    }
+    return pos <= size;
+}
+
+// Whether the IT sample header at `at` and the data it points to lie inside
+// the file; a sample without data needs only its header.
+bool ItSampleIsWhole(std::span<const uint8_t> b, uint64_t at) {
+    constexpr size_t SampleSize = 0x50;
+    const uint64_t size = b.size();
+    if (at + SampleSize > size) return false;
+    const uint8_t flags = b[at + 0x12];
+    const uint64_t length = GetLe32(b, at + 0x30);
+    if (!(flags & 1) || length == 0) return true;
+    const uint64_t pos = GetLe32(b, at + 0x48);
+    const bool wide = flags & 2, stereo = flags & 4;
+    if (flags & 8) return ItPackedIsWhole(b, pos, length, wide, stereo);
+    if (b[at + 0x2E] == 0xFF && !wide)
+        return pos + 16 + (length + 1) / 2 <= size; // ModPlug's ADPCM
+    return pos + length * (wide ? 2 : 1) * (stereo ? 2 : 1) <= size;
+}
+
 // The header, the order list and the offsets of instruments, samples and
 // patterns; each of those where its offset says, and each sample's data.
 bool ItIsWhole(std::span<const uint8_t> b) {
-    constexpr size_t Lists = 0xC0, InstrumentSize = 554, SampleSize = 0x50, PatternHeader = 8;
+    constexpr size_t Lists = 0xC0, InstrumentSize = 554, PatternHeader = 8;
     const uint64_t size = b.size();
     if (size < Lists) return false;
     const size_t orders = GetLe16(b, 0x20), instruments = GetLe16(b, 0x22),
@@ -127,26 +158,7 @@ bool ItIsWhole(std::span<const uint8_t> b) {
         if (i < instruments) {
             if (at + InstrumentSize > size) return false;
         } else if (i < instruments + samples) {
-            if (at + SampleSize > size) return false;
-            const uint8_t flags = b[at + 0x12];
-            const uint64_t length = GetLe32(b, at + 0x30);
-            if (!(flags & 1) || length == 0) continue;
-            uint64_t pos = GetLe32(b, at + 0x48);
-            const bool wide = flags & 2, stereo = flags & 4;
-            if (flags & 8) {
-                // Compressed: blocks of a 16-bit length and the packed bytes.
-                const uint64_t perBlock = wide ? 0x4000 : 0x8000;
-                const uint64_t blocks = (length + perBlock - 1) / perBlock * (stereo ? 2 : 1);
-                for (uint64_t k = 0; k < blocks; ++k) {
-                    if (pos + 2 > size) return false;
-                    pos += 2 + GetLe16(b, pos);
-                }
-            } else if (b[at + 0x2E] == 0xFF && !wide) {
-                pos += 16 + (length + 1) / 2; // ModPlug's ADPCM
-            } else {
-                pos += length * (wide ? 2 : 1) * (stereo ? 2 : 1);
-            }
-            if (pos > size) return false;
+            if (!ItSampleIsWhole(b, at)) return false;
         } else {
             if (at + PatternHeader > size || at + PatternHeader + GetLe16(b, at) > size)
                 return false;

@@ -168,9 +168,8 @@ int WriteData(const std::filesystem::path& dir) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line, then the song report or the data files.
+int Run(int argc, char** argv) {
     constexpr const char* Usage =
         "usage: ekudemo-makedata OUTDIR | ekudemo-makedata --song-report [MODULE]\n";
     CLI::App app("Writes the greeting's data files into OUTDIR, or reports on its song.",
@@ -198,4 +197,18 @@ int main(int argc, char** argv) {
     }
     if (reportOption->count() > 0) return SongReportCommand(report);
     return WriteData(outdir);
+}
+
+} // namespace
+
+// CLI11's set-up and the library's allocations can still throw: say so and fail.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ekudemo-makedata: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "ekudemo-makedata: failed\n");
+    }
+    return 1;
 }
