@@ -100,6 +100,7 @@ void BM_CaptureVsEncoder(benchmark::State& state) {
         sum.music += times.music;
         sum.drawing += times.drawing;
         sum.encoding += times.encoding;
+        sum.sound += times.sound;
         sum.waiting += times.waiting;
         sum.loop += times.loop;
         sum.frames += times.frames;
@@ -117,6 +118,7 @@ void BM_CaptureVsEncoder(benchmark::State& state) {
     state.counters["drawShare"] = sum.drawing / sum.loop;
     state.counters["drawWaitShare"] = sum.waiting / sum.loop;
     state.counters["encoderBusyShare"] = sum.encoding / sum.loop;
+    state.counters["soundBusyShare"] = sum.sound / sum.loop;
 }
 // Scale 1: the whole fast module (414 frames). Scale 4: its first three
 // seconds, to keep the pre-made 1280x800 pictures within 300 MB.

@@ -304,6 +304,10 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     m.format->pb = MakeIo(&file, true);
     if (!m.format->pb) return AvFail("cannot start the video file", AVERROR(ENOMEM));
     m.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Packets are put in time order only once every stream has one waiting,
+    // never early because one stream runs ahead: the file's order then
+    // depends on the packets alone, not on which thread was quicker.
+    m.format->max_interleave_delta = 0;
     // Matroska draws a random segment identifier unless asked to repeat itself.
     if (std::strcmp(container.muxer, "matroska") == 0 || std::strcmp(container.muxer, "webm") == 0)
         m.format->flags |= AVFMT_FLAG_BITEXACT;
@@ -359,7 +363,6 @@ bool FinishSound(MediaFile& m) {
 }
 
 bool FinishMedia(MediaFile& m) {
-    if (!WriteFrame(m, m.video, nullptr)) return false;
     std::lock_guard<std::mutex> lock(m.muxing);
     if (int error = av_write_trailer(m.format); error < 0)
         return AvFail("cannot finish the video file", error);

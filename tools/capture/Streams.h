@@ -65,8 +65,9 @@ bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame);
 bool QueueSound(MediaFile& m, std::span<const int16_t> samples);
 // The last short sound frame and the sound encoder drained.
 bool FinishSound(MediaFile& m);
-// After FinishSound: the video encoder drained, the trailer written and
-// everything flushed into the file (which the caller then commits).
+// Once both encoders are drained (FinishSound, and WriteFrame with no
+// frame): the trailer written and everything flushed into the file (which
+// the caller then commits).
 bool FinishMedia(MediaFile& m);
 // Frees everything; the file is closed if it is still open.
 void CloseMedia(MediaFile& m);

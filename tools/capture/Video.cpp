@@ -2,11 +2,13 @@
 // is rendered here and is the clock: frame n shows the position the music has
 // reached at n / fps seconds.
 //
-// Two threads share the work: this one renders and encodes the music, draws
-// each frame and converts it for the encoder; the encoding thread encodes the
-// pictures, while the video encoder runs threads of its own. Finished frames
-// pass between them through a small bounded handover, so that a few frames
-// are in flight at most; both write packets into the file, taking turns.
+// Three threads share the work. This one renders the music, draws each frame
+// and converts it for the encoder; the picture thread encodes the pictures
+// (the video encoder adds threads of its own); the sound thread encodes the
+// music. They hand over through small bounded queues, so each may run a few
+// frames ahead of the next and never more. Both encoding threads write
+// packets into the file, taking turns; the muxer puts them in time order
+// whichever comes first.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -19,20 +21,20 @@
 #include "output/OutputFile.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <span>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr int RenderChunk = 1024; // stereo frames rendered per call
 constexpr int FramesInFlight = 3; // pictures between drawing and encoding
+constexpr int SoundInFlight = 8;  // rendered chunks between music and encoding
 
 using Clock = std::chrono::steady_clock;
 
@@ -40,99 +42,134 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// One frame's worth of work for the encoding thread: a picture, or the end.
-struct Handed {
-    AVFrame* picture = nullptr;
-    bool last = false;
-};
-
-// The frames between the two threads. Pictures go round: free, drawn into,
-// handed over, encoded, free again.
+// What passes between the threads, under one lock. Pictures go round: free,
+// drawn into, handed over, encoded, free again. Sound goes one way, in
+// chunks of rendered music.
 struct Handover {
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<Handed> drawn;
     std::vector<AVFrame*> free;
-    bool failed = false;   // the encoding thread gave up (after its message)
-    bool stopped = false;  // the drawing side gave up
-    bool finished = false; // the file is complete
-    double busy = 0;       // seconds the encoding thread worked
+    std::deque<AVFrame*> drawn;
+    std::deque<std::vector<int16_t>> sound;
+    bool done = false;   // everything has been handed over
+    bool gaveUp = false; // a thread failed or was interrupted, after its message
 };
 
-// A free picture to draw into, or null once the encoding thread has failed.
+void GiveUp(Handover& h) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    h.gaveUp = true;
+    h.changed.notify_all();
+}
+
+bool GaveUp(Handover& h) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    return h.gaveUp;
+}
+
+// A free picture to draw into, or null once a thread has given up.
 AVFrame* TakeFree(Handover& h) {
     std::unique_lock<std::mutex> lock(h.lock);
-    h.changed.wait(lock, [&] { return !h.free.empty() || h.failed; });
-    if (h.failed) return nullptr;
+    h.changed.wait(lock, [&] { return !h.free.empty() || h.gaveUp; });
+    if (h.gaveUp) return nullptr;
     AVFrame* picture = h.free.back();
     h.free.pop_back();
     return picture;
 }
 
-bool HandOver(Handover& h, Handed handed) {
-    std::lock_guard<std::mutex> lock(h.lock);
-    if (h.failed) return false;
-    h.drawn.push_back(handed);
-    h.changed.notify_all();
-    return true;
-}
-
-void Stop(Handover& h) {
-    std::lock_guard<std::mutex> lock(h.lock);
-    h.stopped = true;
-    h.changed.notify_all();
-}
-
-// The encoding thread: until the last frame, or until either side gives up.
-void EncodeHanded(MediaFile& m, Handover& h) {
-    for (;;) {
-        Handed handed;
-        {
-            std::unique_lock<std::mutex> lock(h.lock);
-            h.changed.wait(lock, [&] { return !h.drawn.empty() || h.stopped; });
-            if (h.stopped || h.drawn.empty()) return;
-            handed = h.drawn.front();
-            h.drawn.pop_front();
-        }
-        const Clock::time_point t = Clock::now();
-        const bool ok = (!handed.picture || WriteFrame(m, m.video, handed.picture)) &&
-                        (!handed.last || FinishMedia(m));
-        std::lock_guard<std::mutex> lock(h.lock);
-        h.busy += Since(t);
-        if (handed.picture) h.free.push_back(handed.picture);
-        h.failed = !ok;
-        h.finished = ok && handed.last;
-        h.changed.notify_all();
-        if (!ok || handed.last) return;
-    }
-}
-
-// Renders the music on up to `target` stereo frames in all and encodes it;
-// false when the encoder fails. Sets `ended` once the music gives less than
-// asked.
-bool RenderMusicTo(MediaFile& m, int64_t target, int64_t& rendered, bool& ended) {
-    std::array<int16_t, 2 * RenderChunk> chunk;
-    while (rendered < target && !ended) {
-        const int want = int(std::min<int64_t>(target - rendered, RenderChunk));
-        const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), want), 0, want);
-        rendered += got;
-        if (got < want || FMUSIC_IsFinished(SongHandle)) ended = true;
-        if (!QueueSound(m, std::span<const int16_t>(chunk.data(), size_t(2 * got)))) return false;
-    }
-    return true;
-}
-
-// Hands a picture back unused.
 void GiveBack(Handover& h, AVFrame* picture) {
     std::lock_guard<std::mutex> lock(h.lock);
     h.free.push_back(picture);
+    h.changed.notify_all();
 }
 
-// The drawing side: the music rendered and its sound encoded, every frame
-// drawn, converted and handed over, then the sound to the end of the last
-// frame. False when it stopped early.
-bool DrawFrames(MediaFile& m, Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
-                int fps, int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
+void HandPicture(Handover& h, AVFrame* picture) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    h.drawn.push_back(picture);
+    h.changed.notify_all();
+}
+
+// Waits for room; false once a thread has given up.
+bool HandSound(Handover& h, std::vector<int16_t> chunk) {
+    std::unique_lock<std::mutex> lock(h.lock);
+    h.changed.wait(lock, [&] { return h.sound.size() < SoundInFlight || h.gaveUp; });
+    if (h.gaveUp) return false;
+    h.sound.push_back(std::move(chunk));
+    h.changed.notify_all();
+    return true;
+}
+
+void HandOverAll(Handover& h) {
+    std::lock_guard<std::mutex> lock(h.lock);
+    h.done = true;
+    h.changed.notify_all();
+}
+
+// The next of `queue`, waiting for it; false once everything has been taken
+// or a thread has given up.
+template <typename T> bool Next(Handover& h, std::deque<T>& queue, T& item) {
+    std::unique_lock<std::mutex> lock(h.lock);
+    h.changed.wait(lock, [&] { return !queue.empty() || h.done || h.gaveUp; });
+    if (queue.empty() || h.gaveUp) return false;
+    item = std::move(queue.front());
+    queue.pop_front();
+    h.changed.notify_all();
+    return true;
+}
+
+// The picture thread: every picture encoded, then the encoder drained.
+void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
+    AVFrame* picture = nullptr;
+    while (Next(h, h.drawn, picture)) {
+        const Clock::time_point t = Clock::now();
+        const bool written = WriteFrame(m, m.video, picture);
+        busy += Since(t);
+        GiveBack(h, picture);
+        if (!written) return GiveUp(h);
+    }
+    if (GaveUp(h)) return;
+    const Clock::time_point t = Clock::now();
+    ok = WriteFrame(m, m.video, nullptr);
+    busy += Since(t);
+    if (!ok) GiveUp(h);
+}
+
+// The sound thread: all the music encoded, then the encoder drained.
+void EncodeSound(MediaFile& m, Handover& h, bool& ok, double& busy) {
+    std::vector<int16_t> chunk;
+    while (Next(h, h.sound, chunk)) {
+        const Clock::time_point t = Clock::now();
+        const bool queued = QueueSound(m, chunk);
+        busy += Since(t);
+        if (!queued) return GiveUp(h);
+    }
+    if (GaveUp(h)) return;
+    const Clock::time_point t = Clock::now();
+    ok = FinishSound(m);
+    busy += Since(t);
+    if (!ok) GiveUp(h);
+}
+
+// Renders the music on up to `target` stereo frames in all and hands it to
+// the sound thread; false once a thread has given up. Sets `ended` once the
+// music gives less than asked.
+bool RenderMusicTo(Handover& h, int64_t target, int64_t& rendered, bool& ended) {
+    while (rendered < target && !ended) {
+        const int want = int(std::min<int64_t>(target - rendered, RenderChunk));
+        std::vector<int16_t> chunk(size_t(2 * want));
+        const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), want), 0, want);
+        chunk.resize(size_t(2 * got));
+        rendered += got;
+        if (got < want || FMUSIC_IsFinished(SongHandle)) ended = true;
+        if (got > 0 && !HandSound(h, std::move(chunk))) return false;
+    }
+    return true;
+}
+
+// The drawing side: the music rendered, every frame drawn, converted and
+// handed over, then the sound to the end of the last frame. False when it
+// stopped early.
+bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
+                int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
                 std::vector<AVFrame*>* kept) {
     Progress progress;
     progress.enabled = isatty(2);
@@ -142,7 +179,7 @@ bool DrawFrames(MediaFile& m, Handover& h, SDL_Surface* screen, const SurfaceSlo
     for (int64_t n = 0; maxFrames == 0 || n < maxFrames; ++n) {
         if (ReportInterrupt(out)) return false;
         Clock::time_point t = Clock::now();
-        if (!RenderMusicTo(m, n * MixRate / fps, rendered, ended)) return false;
+        if (!RenderMusicTo(h, n * MixRate / fps, rendered, ended)) return false;
         times.music += Since(t);
 
         t = Clock::now();
@@ -165,7 +202,7 @@ bool DrawFrames(MediaFile& m, Handover& h, SDL_Surface* screen, const SurfaceSlo
         picture->pts = n;
         if (kept) kept->push_back(av_frame_clone(picture));
         times.drawing += Since(t);
-        if (!HandOver(h, {picture, false})) return false;
+        HandPicture(h, picture);
         frames = n + 1;
         ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
     }
@@ -179,13 +216,13 @@ bool DrawFrames(MediaFile& m, Handover& h, SDL_Surface* screen, const SurfaceSlo
     // music ended inside it.
     const Clock::time_point t = Clock::now();
     const int64_t end = frames * MixRate / fps;
-    if (!RenderMusicTo(m, end, rendered, ended)) return false;
-    if (rendered < end && !QueueSound(m, std::vector<int16_t>(size_t(2 * (end - rendered)), 0)))
+    if (!RenderMusicTo(h, end, rendered, ended)) return false;
+    if (rendered < end && !HandSound(h, std::vector<int16_t>(size_t(2 * (end - rendered)), 0)))
         return false;
-    if (!FinishSound(m)) return false;
     times.music += Since(t);
     times.frames = frames;
-    return HandOver(h, {nullptr, true});
+    HandOverAll(h);
+    return true;
 }
 
 int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
@@ -208,17 +245,22 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
     }
 
     const Clock::time_point loopStart = Clock::now();
-    std::thread encoder(EncodeHanded, std::ref(m), std::ref(h));
-    const bool drawn = DrawFrames(m, h, screen, slots, fps, scale, out, maxFrames, times, kept);
-    if (!drawn) Stop(h);
-    encoder.join();
+    bool picturesOk = false, soundOk = false;
+    std::thread pictures(EncodePictures, std::ref(m), std::ref(h), std::ref(picturesOk),
+                         std::ref(times.encoding));
+    std::thread sound(EncodeSound, std::ref(m), std::ref(h), std::ref(soundOk),
+                      std::ref(times.sound));
+    const bool drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
+    if (!drawn) GiveUp(h);
+    pictures.join();
+    sound.join();
+    const bool finished = drawn && picturesOk && soundOk && FinishMedia(m);
     times.loop = Since(loopStart);
-    times.encoding = h.busy;
-    for (Handed& handed : h.drawn)
-        if (handed.picture) h.free.push_back(handed.picture);
+    for (AVFrame* picture : h.drawn)
+        h.free.push_back(picture);
     for (AVFrame*& f : h.free)
         av_frame_free(&f);
-    return drawn && h.finished ? 0 : 1;
+    return finished ? 0 : 1;
 }
 
 } // namespace

@@ -7,10 +7,11 @@
 struct AVFrame;
 
 struct CaptureTimes {
-    double music = 0;    // seconds spent rendering and encoding the music
+    double music = 0;    // seconds spent rendering the music
     double drawing = 0;  // seconds spent drawing frames and converting them
     double waiting = 0;  // seconds the drawing waited for a free picture
-    double encoding = 0; // seconds the encoding thread was busy
+    double encoding = 0; // seconds the picture thread was busy
+    double sound = 0;    // seconds the sound thread was busy
     double loop = 0;     // seconds of the whole frame loop, trailer included
     int64_t frames = 0;  // video frames written
 };
