@@ -2,13 +2,17 @@
 // is rendered here and is the clock: frame n shows the position the music has
 // reached at n / fps seconds.
 //
-// Three threads share the work. This one renders the music, draws each frame
-// and converts it for the encoder; the picture thread encodes the pictures
-// (the video encoder adds threads of its own); the sound thread encodes the
-// music. They hand over through small bounded queues, so each may run a few
-// frames ahead of the next and never more. Both encoding threads write
-// packets into the file, taking turns; the muxer puts them in time order
-// whichever comes first.
+// Three threads share the work. The drawing thread renders the music, draws
+// each frame and converts it for the encoder; the calling thread encodes the
+// pictures (the video encoder adds threads of its own); the sound thread
+// encodes the music. They hand over through small bounded queues, so each may
+// run a few frames ahead of the next and never more. Both encoding threads
+// write packets into the file, taking turns; the muxer puts them in time
+// order whichever comes first.
+//
+// The video encoder has by far the most to do, and its threads wait for each
+// other now and then. Drawing and sound give way to it: they run at a lower
+// priority and do their work in those gaps, a few frames ahead.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -25,6 +29,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -33,8 +39,9 @@
 namespace {
 
 constexpr int RenderChunk = 1024; // stereo frames rendered per call
-constexpr int FramesInFlight = 3; // pictures between drawing and encoding
-constexpr int SoundInFlight = 8;  // rendered chunks between music and encoding
+constexpr int FramesInFlight = 8; // pictures between drawing and encoding
+constexpr int SoundInFlight = 64; // rendered chunks between music and encoding
+constexpr int GivingWay = 10;     // the drawing and sound threads' nice value
 
 using Clock = std::chrono::steady_clock;
 
@@ -42,23 +49,42 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Names the calling thread, for top and perf, and lowers its priority (on
+// Linux a thread has a nice value of its own). The priority is only a hint:
+// where it is refused, the threads share alike.
+void GiveWay(const char* name) {
+    pthread_setname_np(pthread_self(), name);
+    setpriority(PRIO_PROCESS, unsigned(gettid()), GivingWay);
+}
+
+// A queue between two threads: `arrived` wakes the one that takes, `left`
+// the one that puts.
+template <typename T> struct Queue {
+    std::deque<T> items;
+    std::condition_variable arrived, left;
+};
+
 // What passes between the threads, under one lock. Pictures go round: free,
 // drawn into, handed over, encoded, free again. Sound goes one way, in
 // chunks of rendered music.
 struct Handover {
     std::mutex lock;
-    std::condition_variable changed;
-    std::vector<AVFrame*> free;
-    std::deque<AVFrame*> drawn;
-    std::deque<std::vector<int16_t>> sound;
+    Queue<AVFrame*> free, drawn;
+    Queue<std::vector<int16_t>> sound;
     bool done = false;   // everything has been handed over
     bool gaveUp = false; // a thread failed or was interrupted, after its message
 };
 
+void WakeAll(Handover& h) {
+    for (std::condition_variable* c : {&h.free.arrived, &h.free.left, &h.drawn.arrived,
+                                       &h.drawn.left, &h.sound.arrived, &h.sound.left})
+        c->notify_all();
+}
+
 void GiveUp(Handover& h) {
     std::lock_guard<std::mutex> lock(h.lock);
     h.gaveUp = true;
-    h.changed.notify_all();
+    WakeAll(h);
 }
 
 bool GaveUp(Handover& h) {
@@ -66,64 +92,43 @@ bool GaveUp(Handover& h) {
     return h.gaveUp;
 }
 
-// A free picture to draw into, or null once a thread has given up.
-AVFrame* TakeFree(Handover& h) {
-    std::unique_lock<std::mutex> lock(h.lock);
-    h.changed.wait(lock, [&] { return !h.free.empty() || h.gaveUp; });
-    if (h.gaveUp) return nullptr;
-    AVFrame* picture = h.free.back();
-    h.free.pop_back();
-    return picture;
-}
-
-void GiveBack(Handover& h, AVFrame* picture) {
-    std::lock_guard<std::mutex> lock(h.lock);
-    h.free.push_back(picture);
-    h.changed.notify_all();
-}
-
-void HandPicture(Handover& h, AVFrame* picture) {
-    std::lock_guard<std::mutex> lock(h.lock);
-    h.drawn.push_back(picture);
-    h.changed.notify_all();
-}
-
-// Waits for room; false once a thread has given up.
-bool HandSound(Handover& h, std::vector<int16_t> chunk) {
-    std::unique_lock<std::mutex> lock(h.lock);
-    h.changed.wait(lock, [&] { return h.sound.size() < SoundInFlight || h.gaveUp; });
-    if (h.gaveUp) return false;
-    h.sound.push_back(std::move(chunk));
-    h.changed.notify_all();
-    return true;
-}
-
 void HandOverAll(Handover& h) {
     std::lock_guard<std::mutex> lock(h.lock);
     h.done = true;
-    h.changed.notify_all();
+    WakeAll(h);
 }
 
-// The next of `queue`, waiting for it; false once everything has been taken
-// or a thread has given up.
-template <typename T> bool Next(Handover& h, std::deque<T>& queue, T& item) {
+// Waits for room in `q`, fewer than `room` items, and puts `item` there;
+// false once a thread has given up (the item is kept all the same, to be
+// freed with the rest).
+template <typename T> bool Put(Handover& h, Queue<T>& q, T item, size_t room) {
     std::unique_lock<std::mutex> lock(h.lock);
-    h.changed.wait(lock, [&] { return !queue.empty() || h.done || h.gaveUp; });
-    if (queue.empty() || h.gaveUp) return false;
-    item = std::move(queue.front());
-    queue.pop_front();
-    h.changed.notify_all();
+    q.left.wait(lock, [&] { return q.items.size() < room || h.gaveUp; });
+    q.items.push_back(std::move(item));
+    q.arrived.notify_one();
+    return !h.gaveUp;
+}
+
+// Waits for the next of `q`; false once everything has been handed over and
+// taken, or a thread has given up.
+template <typename T> bool Take(Handover& h, Queue<T>& q, T& item) {
+    std::unique_lock<std::mutex> lock(h.lock);
+    q.arrived.wait(lock, [&] { return !q.items.empty() || h.done || h.gaveUp; });
+    if (q.items.empty() || h.gaveUp) return false;
+    item = std::move(q.items.front());
+    q.items.pop_front();
+    q.left.notify_one();
     return true;
 }
 
-// The picture thread: every picture encoded, then the encoder drained.
+// The pictures encoded as they come, then the encoder drained.
 void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
     AVFrame* picture = nullptr;
-    while (Next(h, h.drawn, picture)) {
+    while (Take(h, h.drawn, picture)) {
         const Clock::time_point t = Clock::now();
         const bool written = WriteFrame(m, m.video, picture);
         busy += Since(t);
-        GiveBack(h, picture);
+        Put(h, h.free, picture, FramesInFlight);
         if (!written) return GiveUp(h);
     }
     if (GaveUp(h)) return;
@@ -135,8 +140,9 @@ void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
 
 // The sound thread: all the music encoded, then the encoder drained.
 void EncodeSound(MediaFile& m, Handover& h, bool& ok, double& busy) {
+    GiveWay("capture-sound");
     std::vector<int16_t> chunk;
-    while (Next(h, h.sound, chunk)) {
+    while (Take(h, h.sound, chunk)) {
         const Clock::time_point t = Clock::now();
         const bool queued = QueueSound(m, chunk);
         busy += Since(t);
@@ -160,13 +166,13 @@ bool RenderMusicTo(Handover& h, int64_t target, int64_t& rendered, bool& ended) 
         chunk.resize(size_t(2 * got));
         rendered += got;
         if (got < want || FMUSIC_IsFinished(SongHandle)) ended = true;
-        if (got > 0 && !HandSound(h, std::move(chunk))) return false;
+        if (got > 0 && !Put(h, h.sound, std::move(chunk), SoundInFlight)) return false;
     }
     return true;
 }
 
-// The drawing side: the music rendered, every frame drawn, converted and
-// handed over, then the sound to the end of the last frame. False when it
+// The drawing thread's work: the music rendered, every frame drawn, converted
+// and handed over, then the sound to the end of the last frame. False when it
 // stopped early.
 bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
                 int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
@@ -190,19 +196,20 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
         ScreenToYuv(screen, yuv);
         times.drawing += Since(t);
         t = Clock::now();
-        AVFrame* picture = TakeFree(h);
+        AVFrame* picture = nullptr;
+        const bool free = Take(h, h.free, picture);
         times.waiting += Since(t);
-        if (!picture) return false;
+        if (!free) return false;
         t = Clock::now();
         if (int error = av_frame_make_writable(picture); error < 0) {
-            GiveBack(h, picture);
+            Put(h, h.free, picture, FramesInFlight);
             return AvFail("cannot make a video frame", error);
         }
         FillPicture(yuv, scale, picture);
         picture->pts = n;
         if (kept) kept->push_back(av_frame_clone(picture));
         times.drawing += Since(t);
-        HandPicture(h, picture);
+        Put(h, h.drawn, picture, FramesInFlight);
         frames = n + 1;
         ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
     }
@@ -217,7 +224,8 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
     const Clock::time_point t = Clock::now();
     const int64_t end = frames * MixRate / fps;
     if (!RenderMusicTo(h, end, rendered, ended)) return false;
-    if (rendered < end && !HandSound(h, std::vector<int16_t>(size_t(2 * (end - rendered)), 0)))
+    if (rendered < end &&
+        !Put(h, h.sound, std::vector<int16_t>(size_t(2 * (end - rendered)), 0), SoundInFlight))
         return false;
     times.music += Since(t);
     times.frames = frames;
@@ -235,30 +243,32 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
             picture->format = m.video.codec->pix_fmt;
             picture->width = m.video.codec->width;
             picture->height = m.video.codec->height;
-            h.free.push_back(picture);
+            h.free.items.push_back(picture);
         }
         if (!picture || av_frame_get_buffer(picture, 0) < 0) {
-            for (AVFrame*& f : h.free)
+            for (AVFrame*& f : h.free.items)
                 av_frame_free(&f);
             return AvFail("cannot make a video frame", AVERROR(ENOMEM)), 1;
         }
     }
 
     const Clock::time_point loopStart = Clock::now();
-    bool picturesOk = false, soundOk = false;
-    std::thread pictures(EncodePictures, std::ref(m), std::ref(h), std::ref(picturesOk),
-                         std::ref(times.encoding));
+    bool drawn = false, picturesOk = false, soundOk = false;
+    std::thread drawing([&] {
+        GiveWay("capture-draw");
+        drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
+        if (!drawn) GiveUp(h);
+    });
     std::thread sound(EncodeSound, std::ref(m), std::ref(h), std::ref(soundOk),
                       std::ref(times.sound));
-    const bool drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
-    if (!drawn) GiveUp(h);
-    pictures.join();
+    EncodePictures(m, h, picturesOk, times.encoding);
+    drawing.join();
     sound.join();
     const bool finished = drawn && picturesOk && soundOk && FinishMedia(m);
     times.loop = Since(loopStart);
-    for (AVFrame* picture : h.drawn)
-        h.free.push_back(picture);
-    for (AVFrame*& f : h.free)
+    for (AVFrame* picture : h.drawn.items)
+        h.free.items.push_back(picture);
+    for (AVFrame*& f : h.free.items)
         av_frame_free(&f);
     return finished ? 0 : 1;
 }
