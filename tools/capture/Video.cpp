@@ -21,6 +21,7 @@
 #include "capture/Yuv.h"
 
 #include "driver/Demo.h"
+#include "image/Surface.h"
 #include "music/Music.h"
 #include "output/OutputFile.h"
 
@@ -29,6 +30,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <thread>
@@ -171,49 +173,111 @@ bool RenderMusicTo(Handover& h, int64_t target, int64_t& rendered, bool& ended) 
     return true;
 }
 
-// The drawing thread's work: the music rendered, every frame drawn, converted
-// and handed over, then the sound to the end of the last frame. False when it
-// stopped early.
-bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
-                int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
-                std::vector<AVFrame*>* kept) {
+// The drawing thread's work and what it keeps from frame to frame. Half the
+// greeting's frames repeat the one before (a still scene between two rows);
+// such a frame is handed over as the last picture again, with nothing
+// converted.
+struct Drawing {
+    SDL_Surface* screen;
+    const SurfaceSlotArray& slots;
+    const AVCodecContext* codec;
+    int fps, scale;
+    const char* out;
+    CaptureTimes& times;
+    std::vector<AVFrame*>* kept;
+
+    int64_t rendered = 0; // stereo frames of music handed to the sound thread
+    bool ended = false;   // the music has ended
+    YuvScreen yuv{};
+    std::vector<uint32_t> shown{}; // the screen last converted
+    AVFrame* last = nullptr;     // a reference to its picture
+};
+
+// Whether the screen is the one last converted; if not, it becomes that.
+bool Repeats(Drawing& d) {
+    const std::span<const uint32_t> pixels(PixelRow(d.screen, 0),
+                                           size_t(ScreenWidth) * ScreenHeight);
+    if (d.last && std::equal(pixels.begin(), pixels.end(), d.shown.begin(), d.shown.end()))
+        return true;
+    d.shown.assign(pixels.begin(), pixels.end());
+    return false;
+}
+
+// The picture of the screen just drawn, in the free `picture`: the last one
+// again, or the screen converted and enlarged into a buffer of its own.
+bool MakePicture(Drawing& d, AVFrame* picture) {
+    int error = 0;
+    if (Repeats(d)) {
+        av_frame_unref(picture);
+        error = av_frame_ref(picture, d.last);
+    } else {
+        ScreenToYuv(d.screen, d.yuv);
+        // A buffer still shared (with the last picture, or with a copy kept
+        // for measuring) is left to them rather than copied.
+        if (!av_frame_is_writable(picture)) {
+            av_frame_unref(picture);
+            picture->format = d.codec->pix_fmt;
+            picture->width = d.codec->width;
+            picture->height = d.codec->height;
+            error = av_frame_get_buffer(picture, 0);
+        }
+        if (error >= 0) {
+            FillPicture(d.yuv, d.scale, picture);
+            if (!d.last) d.last = av_frame_alloc();
+            av_frame_unref(d.last);
+            error = d.last ? av_frame_ref(d.last, picture) : AVERROR(ENOMEM);
+        }
+    }
+    return error >= 0 || AvFail("cannot make a video frame", error);
+}
+
+enum class Step { Drawn, Over, Stopped };
+
+// Frame n: the music rendered up to its time, the frame drawn, made a picture
+// and handed over. Over once the greeting or the music is.
+Step DrawFrame(Drawing& d, Handover& h, int64_t n) {
+    if (ReportInterrupt(d.out)) return Step::Stopped;
+    Clock::time_point t = Clock::now();
+    if (!RenderMusicTo(h, n * MixRate / d.fps, d.rendered, d.ended)) return Step::Stopped;
+    d.times.music += Since(t);
+
+    t = Clock::now();
+    SDL_FillRect(d.screen, nullptr, 0);
+    // The greeting is over at its last order, or earlier if the music is.
+    if (d.ended || DrawMusicFrame(d.screen, d.slots, int32_t(n * 1000 / d.fps))) return Step::Over;
+    d.times.drawing += Since(t);
+
+    t = Clock::now();
+    AVFrame* picture = nullptr;
+    const bool free = Take(h, h.free, picture);
+    d.times.waiting += Since(t);
+    if (!free) return Step::Stopped;
+    t = Clock::now();
+    if (!MakePicture(d, picture)) {
+        Put(h, h.free, picture, FramesInFlight);
+        return Step::Stopped;
+    }
+    picture->pts = n;
+    if (d.kept) d.kept->push_back(av_frame_clone(picture));
+    d.times.drawing += Since(t);
+    return Put(h, h.drawn, picture, FramesInFlight) ? Step::Drawn : Step::Stopped;
+}
+
+// The drawing thread: every frame, then the sound to the end of the last
+// frame. False when it stopped early.
+bool DrawFrames(Drawing& d, Handover& h, int64_t maxFrames) {
     Progress progress;
     progress.enabled = isatty(2);
-    YuvScreen yuv;
-    int64_t rendered = 0, frames = 0;
-    bool ended = false;
-    for (int64_t n = 0; maxFrames == 0 || n < maxFrames; ++n) {
-        if (ReportInterrupt(out)) return false;
-        Clock::time_point t = Clock::now();
-        if (!RenderMusicTo(h, n * MixRate / fps, rendered, ended)) return false;
-        times.music += Since(t);
-
-        t = Clock::now();
-        SDL_FillRect(screen, nullptr, 0);
-        // The greeting is over at its last order, or earlier if the music is.
-        if (ended || DrawMusicFrame(screen, slots, int32_t(n * 1000 / fps))) break;
-        const int32_t row = FMUSIC_GetRow(SongHandle);
-        ScreenToYuv(screen, yuv);
-        times.drawing += Since(t);
-        t = Clock::now();
-        AVFrame* picture = nullptr;
-        const bool free = Take(h, h.free, picture);
-        times.waiting += Since(t);
-        if (!free) return false;
-        t = Clock::now();
-        if (int error = av_frame_make_writable(picture); error < 0) {
-            Put(h, h.free, picture, FramesInFlight);
-            return AvFail("cannot make a video frame", error);
-        }
-        FillPicture(yuv, scale, picture);
-        picture->pts = n;
-        if (kept) kept->push_back(av_frame_clone(picture));
-        times.drawing += Since(t);
-        Put(h, h.drawn, picture, FramesInFlight);
-        frames = n + 1;
-        ShowProgress(progress, frames, fps, CurrentOrder.load(std::memory_order_relaxed), row);
+    int64_t frames = 0;
+    Step step = Step::Drawn;
+    while ((maxFrames == 0 || frames < maxFrames) && (step = DrawFrame(d, h, frames)) == Step::Drawn) {
+        ++frames;
+        ShowProgress(progress, frames, d.fps, CurrentOrder.load(std::memory_order_relaxed),
+                     FMUSIC_GetRow(SongHandle));
     }
+    av_frame_free(&d.last);
     EndProgressLine();
+    if (step == Step::Stopped) return false;
     if (frames == 0) {
         CaptureMessage("the music gives nothing to capture");
         return false;
@@ -222,13 +286,13 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
     // The sound runs to the end of the last frame; silence fills in where the
     // music ended inside it.
     const Clock::time_point t = Clock::now();
-    const int64_t end = frames * MixRate / fps;
-    if (!RenderMusicTo(h, end, rendered, ended)) return false;
-    if (rendered < end &&
-        !Put(h, h.sound, std::vector<int16_t>(size_t(2 * (end - rendered)), 0), SoundInFlight))
+    const int64_t end = frames * MixRate / d.fps;
+    if (!RenderMusicTo(h, end, d.rendered, d.ended)) return false;
+    if (d.rendered < end &&
+        !Put(h, h.sound, std::vector<int16_t>(size_t(2 * (end - d.rendered)), 0), SoundInFlight))
         return false;
-    times.music += Since(t);
-    times.frames = frames;
+    d.times.music += Since(t);
+    d.times.frames = frames;
     HandOverAll(h);
     return true;
 }
@@ -236,16 +300,11 @@ bool DrawFrames(Handover& h, SDL_Surface* screen, const SurfaceSlotArray& slots,
 int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
                   int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
                   std::vector<AVFrame*>* kept) {
+    // The pictures' buffers are made as they are first drawn into.
     Handover h;
     for (int i = 0; i < FramesInFlight; ++i) {
-        AVFrame* picture = av_frame_alloc();
-        if (picture) {
-            picture->format = m.video.codec->pix_fmt;
-            picture->width = m.video.codec->width;
-            picture->height = m.video.codec->height;
-            h.free.items.push_back(picture);
-        }
-        if (!picture || av_frame_get_buffer(picture, 0) < 0) {
+        h.free.items.push_back(av_frame_alloc());
+        if (!h.free.items.back()) {
             for (AVFrame*& f : h.free.items)
                 av_frame_free(&f);
             return AvFail("cannot make a video frame", AVERROR(ENOMEM)), 1;
@@ -256,7 +315,8 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
     bool drawn = false, picturesOk = false, soundOk = false;
     std::thread drawing([&] {
         GiveWay("capture-draw");
-        drawn = DrawFrames(h, screen, slots, fps, scale, out, maxFrames, times, kept);
+        Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
+        drawn = DrawFrames(d, h, maxFrames);
         if (!drawn) GiveUp(h);
     });
     std::thread sound(EncodeSound, std::ref(m), std::ref(h), std::ref(soundOk),
