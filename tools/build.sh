@@ -31,11 +31,13 @@ test)
     cmake --build --preset asan -j "$jobs"
     EKUDEMO_WHOLE_RUN=1 ctest --preset asan -j "$jobs"
     # ThreadSanitizer: the music layer, whose playback thread shares the
-    # position and CurrentOrder with the frame loop, and headless runs.
-    step "ThreadSanitizer build and music tests"
+    # position and CurrentOrder with the frame loop, headless runs, and the
+    # video capture's drawing, sound and picture threads.
+    step "ThreadSanitizer build, music and capture tests"
     cmake --preset tsan
-    cmake --build --preset tsan -j "$jobs" --target ekudemo SoundLibTest MusicTest DemoTest SyncTest
-    ctest --preset tsan -j "$jobs" -R '^(SoundLib|Music|Sync)\.|^Greeting\.EndsByItself'
+    cmake --build --preset tsan -j "$jobs" --target ekudemo SoundLibTest MusicTest DemoTest SyncTest \
+        CapturePipelineTest
+    ctest --preset tsan -j "$jobs" -R '^(SoundLib|Music|Sync|CapturePipeline)\.|^Greeting\.EndsByItself'
     # Each fuzz target for a minute.
     step "fuzz targets"
     cmake --preset fuzz

@@ -11,8 +11,8 @@
 // order whichever comes first.
 //
 // The video encoder has by far the most to do, and its threads wait for each
-// other now and then. Drawing and sound give way to it: they run at a lower
-// priority and do their work in those gaps, a few frames ahead.
+// other now and then; with pictures and sound queued a few frames ahead,
+// drawing and sound do their work in those gaps.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -30,9 +30,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <span>
 #include <pthread.h>
-#include <sys/resource.h>
+#include <span>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -43,7 +42,6 @@ namespace {
 constexpr int RenderChunk = 1024; // stereo frames rendered per call
 constexpr int FramesInFlight = 8; // pictures between drawing and encoding
 constexpr int SoundInFlight = 64; // rendered chunks between music and encoding
-constexpr int GivingWay = 10;     // the drawing and sound threads' nice value
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,12 +49,9 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Names the calling thread, for top and perf, and lowers its priority (on
-// Linux a thread has a nice value of its own). The priority is only a hint:
-// where it is refused, the threads share alike.
-void GiveWay(const char* name) {
+// Names the calling thread, for top and perf.
+void NameThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
-    setpriority(PRIO_PROCESS, unsigned(gettid()), GivingWay);
 }
 
 // A queue between two threads: `arrived` wakes the one that takes, `left`
@@ -142,7 +137,7 @@ void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
 
 // The sound thread: all the music encoded, then the encoder drained.
 void EncodeSound(MediaFile& m, Handover& h, bool& ok, double& busy) {
-    GiveWay("capture-sound");
+    NameThread("capture-sound");
     std::vector<int16_t> chunk;
     while (Take(h, h.sound, chunk)) {
         const Clock::time_point t = Clock::now();
@@ -190,7 +185,7 @@ struct Drawing {
     bool ended = false;   // the music has ended
     YuvScreen yuv{};
     std::vector<uint32_t> shown{}; // the screen last converted
-    AVFrame* last = nullptr;     // a reference to its picture
+    AVFrame* last = nullptr;       // a reference to its picture
 };
 
 // Whether the screen is the one last converted; if not, it becomes that.
@@ -270,7 +265,8 @@ bool DrawFrames(Drawing& d, Handover& h, int64_t maxFrames) {
     progress.enabled = isatty(2);
     int64_t frames = 0;
     Step step = Step::Drawn;
-    while ((maxFrames == 0 || frames < maxFrames) && (step = DrawFrame(d, h, frames)) == Step::Drawn) {
+    while ((maxFrames == 0 || frames < maxFrames) &&
+           (step = DrawFrame(d, h, frames)) == Step::Drawn) {
         ++frames;
         ShowProgress(progress, frames, d.fps, CurrentOrder.load(std::memory_order_relaxed),
                      FMUSIC_GetRow(SongHandle));
@@ -314,7 +310,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
     const Clock::time_point loopStart = Clock::now();
     bool drawn = false, picturesOk = false, soundOk = false;
     std::thread drawing([&] {
-        GiveWay("capture-draw");
+        NameThread("capture-draw");
         Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
         drawn = DrawFrames(d, h, maxFrames);
         if (!drawn) GiveUp(h);
