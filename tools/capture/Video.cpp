@@ -11,8 +11,9 @@
 // order whichever comes first.
 //
 // The video encoder has by far the most to do, and its threads wait for each
-// other now and then; with pictures and sound queued a few frames ahead,
-// drawing and sound do their work in those gaps.
+// other now and then. Drawing and sound give way to it: they run at a lower
+// priority, a few frames ahead, and so do their work in those gaps instead
+// of holding the encoder up.
 #include "capture/Video.h"
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
@@ -32,6 +33,7 @@
 #include <mutex>
 #include <pthread.h>
 #include <span>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -42,6 +44,7 @@ namespace {
 constexpr int RenderChunk = 1024; // stereo frames rendered per call
 constexpr int FramesInFlight = 8; // pictures between drawing and encoding
 constexpr int SoundInFlight = 64; // rendered chunks between music and encoding
+constexpr int GivingWay = 10;     // the drawing and sound threads' nice value
 
 using Clock = std::chrono::steady_clock;
 
@@ -49,9 +52,13 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Names the calling thread, for top and perf.
-void NameThread(const char* name) {
+// Names the calling thread, for top and perf, and lowers its priority (on
+// Linux a thread has a nice value of its own), so that the encoder's threads
+// go first whenever they can run. Only a hint: where it is refused, the
+// threads share alike.
+void GiveWay(const char* name) {
     pthread_setname_np(pthread_self(), name);
+    setpriority(PRIO_PROCESS, unsigned(gettid()), GivingWay);
 }
 
 // A queue between two threads: `arrived` wakes the one that takes, `left`
@@ -137,7 +144,7 @@ void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
 
 // The sound thread: all the music encoded, then the encoder drained.
 void EncodeSound(MediaFile& m, Handover& h, bool& ok, double& busy) {
-    NameThread("capture-sound");
+    GiveWay("capture-sound");
     std::vector<int16_t> chunk;
     while (Take(h, h.sound, chunk)) {
         const Clock::time_point t = Clock::now();
@@ -310,7 +317,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
     const Clock::time_point loopStart = Clock::now();
     bool drawn = false, picturesOk = false, soundOk = false;
     std::thread drawing([&] {
-        NameThread("capture-draw");
+        GiveWay("capture-draw");
         Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
         drawn = DrawFrames(d, h, maxFrames);
         if (!drawn) GiveUp(h);
