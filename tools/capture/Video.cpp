@@ -30,6 +30,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <dlfcn.h>
 #include <mutex>
 #include <pthread.h>
 #include <span>
@@ -59,6 +60,18 @@ double Since(Clock::time_point start) {
 void GiveWay(const char* name) {
     pthread_setname_np(pthread_self(), name);
     setpriority(PRIO_PROCESS, unsigned(gettid()), GivingWay);
+}
+
+// SDL 2, which runs SDL 1.2 here through sdl12-compat, keeps data (its error
+// text) for every thread that calls it, freed only when the thread hands it
+// back. The drawing thread does so before it ends. The library is already
+// loaded; under a classic SDL 1.2 there is nothing to hand back.
+void ReleaseThreadSdl() {
+    void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+    if (!sdl2) return;
+    using CleanupFn = void (*)();
+    if (auto cleanup = reinterpret_cast<CleanupFn>(dlsym(sdl2, "SDL_TLSCleanup"))) cleanup();
+    dlclose(sdl2);
 }
 
 // A queue between two threads: `arrived` wakes the one that takes, `left`
@@ -321,6 +334,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
         Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
         drawn = DrawFrames(d, h, maxFrames);
         if (!drawn) GiveUp(h);
+        ReleaseThreadSdl();
     });
     std::thread sound(EncodeSound, std::ref(m), std::ref(h), std::ref(soundOk),
                       std::ref(times.sound));
