@@ -46,22 +46,14 @@ bool AddStream(MediaFile& m, OutputStream& s, const AVCodec* codec) {
     return true;
 }
 
-// What opening the video and the sound have in common: the encoder started,
-// the stream described, and the frame it is fed through.
-bool OpenStream(OutputStream& s, const char* name, AVFrame* frame) {
+// What opening the video and the sound have in common: the encoder started
+// and the stream described.
+bool OpenStream(OutputStream& s, const char* name) {
     if (int error = avcodec_open2(s.codec, s.codec->codec, nullptr); error < 0)
         return AvFail((std::string("cannot start the ") + name + " encoder").c_str(), error);
     if (int error = avcodec_parameters_from_context(s.stream->codecpar, s.codec); error < 0)
         return AvFail("cannot describe a stream", error);
     s.stream->time_base = s.codec->time_base;
-    s.frame = frame;
-    if (!s.frame) return AvFail("cannot make a frame", AVERROR(ENOMEM));
-    return true;
-}
-
-bool AllocateFrame(OutputStream& s) {
-    if (int error = av_frame_get_buffer(s.frame, 0); error < 0)
-        return AvFail("cannot make a frame", error);
     return true;
 }
 
@@ -100,11 +92,8 @@ bool OpenVideo(MediaFile& m, const Container& container, int fps, int scale) {
     if (!AddStream(m, s, avcodec_find_encoder_by_name(container.video))) return false;
     AVCodecContext* c = s.codec;
     SetVideo(c, fps, scale);
-    if (!OpenStream(s, container.video, av_frame_alloc())) return false;
-    s.frame->format = c->pix_fmt;
-    s.frame->width = c->width;
-    s.frame->height = c->height;
-    return AllocateFrame(s);
+    // The pictures come from the frame loop, which owns them.
+    return OpenStream(s, container.video);
 }
 
 bool OpenAudio(MediaFile& m, const Container& container) {
@@ -127,13 +116,17 @@ bool OpenAudio(MediaFile& m, const Container& container) {
     // The fast coder: several times quicker than the default search, and at
     // this rate a chiptune sounds the same.
     if (std::strcmp(codec->name, "aac") == 0) av_opt_set(c->priv_data, "aac_coder", "fast", 0);
-    if (!OpenStream(s, container.audio, av_frame_alloc())) return false;
+    if (!OpenStream(s, container.audio)) return false;
+    s.frame = av_frame_alloc();
+    if (!s.frame) return AvFail("cannot make a sound frame", AVERROR(ENOMEM));
     s.frame->format = AV_SAMPLE_FMT_FLTP;
     s.frame->sample_rate = MixRate;
     s.frame->nb_samples = SoundFrameSize(s);
     if (int error = av_channel_layout_copy(&s.frame->ch_layout, &c->ch_layout); error < 0)
         return AvFail("cannot make a sound frame", error);
-    return AllocateFrame(s);
+    if (int error = av_frame_get_buffer(s.frame, 0); error < 0)
+        return AvFail("cannot make a sound frame", error);
+    return true;
 }
 
 void CloseStream(OutputStream& s) {

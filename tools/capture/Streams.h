@@ -34,11 +34,11 @@ const Container* FindContainer(const char* out);
 // FFmpeg's own log lines on standard error (for --verbose); off by default.
 void ShowEncoderLog(bool show);
 
-// One encoded stream of the file and the frame it is fed through.
+// One encoded stream of the file.
 struct OutputStream {
     AVStream* stream = nullptr;
     AVCodecContext* codec = nullptr;
-    AVFrame* frame = nullptr;
+    AVFrame* frame = nullptr; // sound: the frame it is fed through
     AVPacket* packet = nullptr;
     int64_t nextPts = 0;
     std::vector<int16_t> pending; // sound: interleaved stereo not yet in a frame

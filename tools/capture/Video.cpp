@@ -30,7 +30,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <dlfcn.h>
 #include <mutex>
 #include <pthread.h>
 #include <span>
@@ -62,18 +61,6 @@ void GiveWay(const char* name) {
     setpriority(PRIO_PROCESS, unsigned(gettid()), GivingWay);
 }
 
-// SDL 2, which runs SDL 1.2 here through sdl12-compat, keeps data (its error
-// text) for every thread that calls it, freed only when the thread hands it
-// back. The drawing thread does so before it ends. The library is already
-// loaded; under a classic SDL 1.2 there is nothing to hand back.
-void ReleaseThreadSdl() {
-    void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-    if (!sdl2) return;
-    using CleanupFn = void (*)();
-    if (auto cleanup = reinterpret_cast<CleanupFn>(dlsym(sdl2, "SDL_TLSCleanup"))) cleanup();
-    dlclose(sdl2);
-}
-
 // A queue between two threads: `arrived` wakes the one that takes, `left`
 // the one that puts.
 template <typename T> struct Queue {
@@ -86,6 +73,7 @@ template <typename T> struct Queue {
 // chunks of rendered music.
 struct Handover {
     std::mutex lock;
+    std::vector<AVFrame*> pictures; // all the pictures that go round
     Queue<AVFrame*> free, drawn;
     Queue<std::vector<int16_t>> sound;
     bool done = false;   // everything has been handed over
@@ -138,6 +126,15 @@ template <typename T> bool Take(Handover& h, Queue<T>& q, T& item) {
     return true;
 }
 
+// A picture after encoding: one that goes round is free again, a repeat's
+// own frame is freed.
+void GiveBack(Handover& h, AVFrame* picture) {
+    if (std::find(h.pictures.begin(), h.pictures.end(), picture) != h.pictures.end())
+        Put(h, h.free, picture, FramesInFlight);
+    else
+        av_frame_free(&picture);
+}
+
 // The pictures encoded as they come, then the encoder drained.
 void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
     AVFrame* picture = nullptr;
@@ -145,7 +142,7 @@ void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
         const Clock::time_point t = Clock::now();
         const bool written = WriteFrame(m, m.video, picture);
         busy += Since(t);
-        Put(h, h.free, picture, FramesInFlight);
+        GiveBack(h, picture);
         if (!written) return GiveUp(h);
     }
     if (GaveUp(h)) return;
@@ -218,32 +215,45 @@ bool Repeats(Drawing& d) {
     return false;
 }
 
-// The picture of the screen just drawn, in the free `picture`: the last one
-// again, or the screen converted and enlarged into a buffer of its own.
+// The screen just drawn, converted and enlarged into the free `picture`,
+// which becomes the last picture.
 bool MakePicture(Drawing& d, AVFrame* picture) {
+    ScreenToYuv(d.screen, d.yuv);
+    // A buffer still shared (with the last picture, or with a copy kept for
+    // measuring) is left to them rather than copied.
     int error = 0;
-    if (Repeats(d)) {
+    if (!av_frame_is_writable(picture)) {
         av_frame_unref(picture);
-        error = av_frame_ref(picture, d.last);
-    } else {
-        ScreenToYuv(d.screen, d.yuv);
-        // A buffer still shared (with the last picture, or with a copy kept
-        // for measuring) is left to them rather than copied.
-        if (!av_frame_is_writable(picture)) {
-            av_frame_unref(picture);
-            picture->format = d.codec->pix_fmt;
-            picture->width = d.codec->width;
-            picture->height = d.codec->height;
-            error = av_frame_get_buffer(picture, 0);
-        }
-        if (error >= 0) {
-            FillPicture(d.yuv, d.scale, picture);
-            if (!d.last) d.last = av_frame_alloc();
-            av_frame_unref(d.last);
-            error = d.last ? av_frame_ref(d.last, picture) : AVERROR(ENOMEM);
-        }
+        picture->format = d.codec->pix_fmt;
+        picture->width = d.codec->width;
+        picture->height = d.codec->height;
+        error = av_frame_get_buffer(picture, 0);
+    }
+    if (error >= 0) {
+        FillPicture(d.yuv, d.scale, picture);
+        if (!d.last) d.last = av_frame_alloc();
+        av_frame_unref(d.last);
+        error = d.last ? av_frame_ref(d.last, picture) : AVERROR(ENOMEM);
     }
     return error >= 0 || AvFail("cannot make a video frame", error);
+}
+
+// The picture for frame n in `picture`: for a repeat, a frame of its own
+// that shares the last picture's buffer; else a free picture drawn into.
+// False once a thread has given up or the picture cannot be made.
+bool TakePicture(Drawing& d, Handover& h, AVFrame*& picture) {
+    if (Repeats(d)) {
+        picture = av_frame_clone(d.last);
+        return picture || AvFail("cannot make a video frame", AVERROR(ENOMEM));
+    }
+    Clock::time_point t = Clock::now();
+    const bool free = Take(h, h.free, picture);
+    d.times.waiting += Since(t);
+    if (free && !MakePicture(d, picture)) {
+        Put(h, h.free, picture, FramesInFlight);
+        return false;
+    }
+    return free;
 }
 
 enum class Step { Drawn, Over, Stopped };
@@ -263,18 +273,12 @@ Step DrawFrame(Drawing& d, Handover& h, int64_t n) {
     d.times.drawing += Since(t);
 
     t = Clock::now();
+    const double waited = d.times.waiting;
     AVFrame* picture = nullptr;
-    const bool free = Take(h, h.free, picture);
-    d.times.waiting += Since(t);
-    if (!free) return Step::Stopped;
-    t = Clock::now();
-    if (!MakePicture(d, picture)) {
-        Put(h, h.free, picture, FramesInFlight);
-        return Step::Stopped;
-    }
+    if (!TakePicture(d, h, picture)) return Step::Stopped;
     picture->pts = n;
     if (d.kept) d.kept->push_back(av_frame_clone(picture));
-    d.times.drawing += Since(t);
+    d.times.drawing += Since(t) - (d.times.waiting - waited);
     return Put(h, h.drawn, picture, FramesInFlight) ? Step::Drawn : Step::Stopped;
 }
 
@@ -313,39 +317,59 @@ bool DrawFrames(Drawing& d, Handover& h, int64_t maxFrames) {
     return true;
 }
 
+// The drawing thread, started through SDL because it draws with SDL: SDL
+// then frees what it keeps for the thread when the thread ends.
+struct DrawingJob {
+    Drawing& d;
+    Handover& h;
+    int64_t maxFrames;
+    bool drawn = false;
+};
+
+int DrawingThread(void* data) {
+    auto* job = static_cast<DrawingJob*>(data);
+    GiveWay("capture-draw");
+    job->drawn = DrawFrames(job->d, job->h, job->maxFrames);
+    if (!job->drawn) GiveUp(job->h);
+    return 0;
+}
+
 int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
                   int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
                   std::vector<AVFrame*>* kept) {
     // The pictures' buffers are made as they are first drawn into.
     Handover h;
     for (int i = 0; i < FramesInFlight; ++i) {
-        h.free.items.push_back(av_frame_alloc());
-        if (!h.free.items.back()) {
-            for (AVFrame*& f : h.free.items)
+        h.pictures.push_back(av_frame_alloc());
+        if (!h.pictures.back()) {
+            for (AVFrame*& f : h.pictures)
                 av_frame_free(&f);
             return AvFail("cannot make a video frame", AVERROR(ENOMEM)), 1;
         }
     }
+    h.free.items.assign(h.pictures.begin(), h.pictures.end());
 
     const Clock::time_point loopStart = Clock::now();
-    bool drawn = false, picturesOk = false, soundOk = false;
-    std::thread drawing([&] {
-        GiveWay("capture-draw");
-        Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
-        drawn = DrawFrames(d, h, maxFrames);
-        if (!drawn) GiveUp(h);
-        ReleaseThreadSdl();
-    });
+    Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
+    DrawingJob job{d, h, maxFrames};
+    bool picturesOk = false, soundOk = false;
+    SDL_Thread* drawing = SDL_CreateThread(DrawingThread, &job);
+    if (!drawing) {
+        CaptureMessage("cannot start the drawing thread: %s", SDL_GetError());
+        GiveUp(h);
+    }
     std::thread sound(EncodeSound, std::ref(m), std::ref(h), std::ref(soundOk),
                       std::ref(times.sound));
     EncodePictures(m, h, picturesOk, times.encoding);
-    drawing.join();
+    if (drawing) SDL_WaitThread(drawing, nullptr);
     sound.join();
-    const bool finished = drawn && picturesOk && soundOk && FinishMedia(m);
+    const bool finished = job.drawn && picturesOk && soundOk && FinishMedia(m);
     times.loop = Since(loopStart);
-    for (AVFrame* picture : h.drawn.items)
-        h.free.items.push_back(picture);
-    for (AVFrame*& f : h.free.items)
+    // Repeats still queued have frames of their own; the rest go round.
+    for (AVFrame*& picture : h.drawn.items)
+        if (std::find(h.pictures.begin(), h.pictures.end(), picture) == h.pictures.end())
+            av_frame_free(&picture);
+    for (AVFrame*& f : h.pictures)
         av_frame_free(&f);
     return finished ? 0 : 1;
 }
@@ -354,7 +378,7 @@ int CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slo
 
 int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
                       CaptureTimes* times, std::vector<AVFrame*>* kept) {
-    if (fps < 1 || scale < 1) return 1;
+    if (fps < 1 || scale < 1 || scale > 8) return 1; // FillPicture's scales
     // Everything that can refuse OUT does so before any work.
     InterruptWatch watch;
     OutputFile file;
