@@ -95,9 +95,10 @@ TEST(DataGenerator, RefusesAMissingOrUnwritableFolder) {
     EXPECT_NE(blocked.err.find("cannot"), std::string::npos);
 }
 
-// Each file has the header and size its slot asks for, and decodes to
-// exactly its pixels followed by its palette.
-TEST(DataPictures, HeadersAndSizesAreWhatTheLoaderReads) {
+// Each file has the header and size its slot asks for, every row's runs end
+// exactly at the width (no run spans two rows), and it decodes to exactly its
+// pixels followed by its palette.
+TEST(DataPictures, HeadersSizesAndRunsAreWhatTheLoaderReads) {
     for (const DataPicture& p : DataPictures) {
         SCOPED_TRACE(p.path);
         const std::vector<uint8_t> file = ReadBytes(SourceDir() / p.path);
@@ -114,6 +115,23 @@ TEST(DataPictures, HeadersAndSizesAreWhatTheLoaderReads) {
         EXPECT_EQ(file[65], 1);
         EXPECT_EQ(Get16(file, 66), p.width);
         EXPECT_EQ(file[file.size() - 769], 0x0C);
+        size_t pos = 128;
+        for (int y = 0; y < p.height; ++y) {
+            int count = 0;
+            while (count < p.width) {
+                ASSERT_LT(pos, file.size());
+                const uint8_t b = file[pos++];
+                if (b >= 0xC0) {
+                    EXPECT_NE(b, 0xC0);
+                    count += b & 0x3F;
+                    ++pos;
+                } else {
+                    ++count;
+                }
+            }
+            ASSERT_EQ(count, p.width) << "row " << y;
+        }
+        EXPECT_EQ(pos, file.size() - 769);
         Decode(p);
     }
 }
