@@ -63,12 +63,17 @@ TEST_F(Caption, NothingIsDrawnBeforeTheFirstCaption) {
 TEST_F(Caption, GlyphsArePureRedOverTheBackdrop) {
     SetCaption("ekuppu");
     ASSERT_NE(CaptionSurface, nullptr);
+    EXPECT_EQ(CaptionColor.r, 255);
+    EXPECT_EQ(CaptionColor.g, 0);
+    EXPECT_EQ(CaptionColor.b, 0);
     EXPECT_TRUE(CaptionSurface->flags & SDL_SRCCOLORKEY);
     EXPECT_EQ(CaptionSurface->format->colorkey, 0u);
     DrawCaption(19, 4, screen.get());
     ExpectCaptionAt(19, 4);
     EXPECT_GT(Count(Red), 20);
     EXPECT_EQ(Count(Red) + Count(Backdrop), 320 * 200);
+    EXPECT_EQ(CaptionRect.x, 19);
+    EXPECT_EQ(CaptionRect.y, 4);
 }
 
 TEST_F(Caption, ClippedAtTheEdgesAndGoneWhollyOff) {

@@ -28,6 +28,16 @@ TEST(MusicErrorText, EveryLibraryCodeHasItsOwnText) {
     EXPECT_EQ(texts.size(), 19u);
 }
 
+TEST(MusicErrorText, GivesTheLibraryTextsByteForByte) {
+    EXPECT_STREQ(MusicErrorText(0), "No errors");
+    EXPECT_STREQ(MusicErrorText(1),
+                 "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
+    EXPECT_STREQ(MusicErrorText(3), "Error initializing output device.");
+    EXPECT_STREQ(MusicErrorText(9), "File not found");
+    EXPECT_STREQ(MusicErrorText(12), "Not enough memory "); // the trailing blank stays
+    EXPECT_STREQ(MusicErrorText(18), "Required Mediaplayer codec is not installed");
+}
+
 TEST(MusicErrorText, AnyOtherCodeIsUnknown) {
     for (int code : {19, 20, 255, -1, -2147483647 - 1, 2147483647})
         EXPECT_STREQ(MusicErrorText(code), "Unknown error") << code;

@@ -65,6 +65,10 @@ class SoundLib : public testing::Test {
     FMUSIC_MODULE* song = nullptr;
 };
 
+TEST_F(SoundLib, ReportsAtLeastTheInterfaceItServes) {
+    EXPECT_GE(FSOUND_GetVersion(), 3.5f);
+}
+
 TEST_F(SoundLib, OfflineRenderWalksEveryOrderAndRowOnceAndEnds) {
     StartOffline();
     song = FMUSIC_LoadSong(WriteModule(3).c_str());
