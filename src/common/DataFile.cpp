@@ -63,7 +63,8 @@ bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit at
     const size_t want = atLimit == DataLimit::Refuse ? limit + 1 : limit;
     size_t have = 0;
     try {
-        bytes.resize(size_t(std::min<uint64_t>(size, want)));
+        // A byte to spare, where the end of the file shows without growing.
+        bytes.resize(size_t(std::min<uint64_t>(size + 1, want)));
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;
         return SetError("cannot read %s \"%s\": out of memory", what, path);

@@ -122,7 +122,11 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
     slots.fill(nullptr);
     flareSprite = nullptr;
     if (options.program) ProgramName = options.program;
-    if (options.music == MusicUse::Silent) FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
+    // Each start-up chooses afresh: a silent one before must not leave the
+    // next without sound.
+    if (options.music != MusicUse::None)
+        FSOUND_SetOutput(options.music == MusicUse::Silent ? FSOUND_OUTPUT_NOSOUND
+                                                           : FSOUND_OUTPUT_SDL);
     if (options.music != MusicUse::None) InitMusic(ModuleFile);
     // Without its font the greeting plays on, without captions.
     if (options.font && !OpenCaptionFont())

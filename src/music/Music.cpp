@@ -54,7 +54,7 @@ void InitMusic(const char* path) {
         std::fflush(stdout);
         std::exit(1);
     }
-    if (!FSOUND_Init(44100, 32, 2)) FailWithLibraryError();
+    if (!FSOUND_Init(MixRate, 32, 2)) FailWithLibraryError();
     SongHandle = FMUSIC_LoadSong(path);
     if (!SongHandle) {
         // The library's texts say neither which file nor what is wrong with

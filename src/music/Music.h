@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
+// The rate the music is mixed at, in stereo frames a second, whether played
+// or rendered offline.
+inline constexpr int MixRate = 44100;
+
 // The module's current order. Written by the playback thread's order callback
 // and by the frame loop once per frame; read by the timeline several times a
 // frame. Every access is one whole 32-bit load or store.

@@ -1,5 +1,6 @@
 #include "capture/Capture.h"
 
+#include "common/LittleEndian.h"
 #include "image/Surface.h"
 #include "output/OutputFile.h"
 
@@ -25,8 +26,7 @@ std::vector<uint32_t> PackedPixels(SDL_Surface* surface) {
 bool WriteRaw(const std::vector<uint32_t>& words, OutputFile& file) {
     std::vector<uint8_t> bytes(words.size() * 4);
     for (size_t i = 0; i < words.size(); ++i)
-        for (int b = 0; b < 4; ++b)
-            bytes[i * 4 + size_t(b)] = uint8_t(words[i] >> (8 * b));
+        PutLe32(bytes, 4 * i, words[i]);
     return WriteOutput(file, bytes.data(), bytes.size());
 }
 

@@ -5,6 +5,8 @@
 // no name is taken for one of its protocols.
 #pragma once
 
+#include "music/Music.h"
+
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -16,8 +18,6 @@ extern "C" {
 }
 
 struct OutputFile;
-
-inline constexpr int MixRate = 44100;
 
 // A container the capture writes, chosen by OUT's ending, and its encoders.
 // Each of them holds the whole video in one file.

@@ -3,6 +3,7 @@
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
 #include "capture/Progress.h"
+#include "common/LittleEndian.h"
 
 #include "driver/Data.h"
 #include "driver/Timeline.h"
@@ -19,29 +20,25 @@
 
 namespace {
 
-constexpr int MixRate = 44100;
 constexpr int WavChunk = 256; // small, so the WAV stops close to the last order's start
 
-void PutLe(std::vector<uint8_t>& bytes, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i)
-        bytes.push_back(uint8_t(value >> (8 * i)));
-}
-
 // The canonical 44-byte header of 16-bit stereo PCM at the mixing rate.
-std::vector<uint8_t> WavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h;
-    h.insert(h.end(), {'R', 'I', 'F', 'F'});
-    PutLe(h, 36 + dataBytes, 4);
-    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(h, 16, 4);
-    PutLe(h, 1, 2); // PCM
-    PutLe(h, 2, 2); // channels
-    PutLe(h, MixRate, 4);
-    PutLe(h, MixRate * 4, 4); // bytes per second
-    PutLe(h, 4, 2);           // bytes per frame
-    PutLe(h, 16, 2);          // bits per sample
-    h.insert(h.end(), {'d', 'a', 't', 'a'});
-    PutLe(h, dataBytes, 4);
+std::array<uint8_t, 44> WavHeader(uint32_t dataBytes) {
+    std::array<uint8_t, 44> h{'R', 'I', 'F', 'F', 0,   0,   0,   0,
+                              'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    PutLe32(h, 4, 36 + dataBytes);
+    PutLe32(h, 16, 16);
+    PutLe16(h, 20, 1); // PCM
+    PutLe16(h, 22, 2); // channels
+    PutLe32(h, 24, MixRate);
+    PutLe32(h, 28, MixRate * 4); // bytes per second
+    PutLe16(h, 32, 4);           // bytes per frame
+    PutLe16(h, 34, 16);          // bits per sample
+    h[36] = 'd';
+    h[37] = 'a';
+    h[38] = 't';
+    h[39] = 'a';
+    PutLe32(h, 40, dataBytes);
     return h;
 }
 
@@ -59,10 +56,10 @@ int WriteWav(OutputFile& file, const char* out) {
         if (more) {
             if (ReportInterrupt(out)) return 1;
             got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), WavChunk), 0, WavChunk);
-            for (size_t i = 0; i < size_t(2 * got); ++i) {
-                bytes.push_back(uint8_t(uint16_t(chunk[i])));
-                bytes.push_back(uint8_t(uint16_t(chunk[i]) >> 8));
-            }
+            const size_t at = bytes.size();
+            bytes.resize(at + size_t(4 * got));
+            for (size_t i = 0; i < size_t(2 * got); ++i)
+                PutLe16(bytes, at + 2 * i, uint16_t(chunk[i]));
             dataBytes += uint64_t(4 * got);
             if (dataBytes > MaxDataBytes) {
                 CaptureMessage("the music is too long for a WAV file");
@@ -76,7 +73,7 @@ int WriteWav(OutputFile& file, const char* out) {
         }
         if (last) break;
     }
-    const std::vector<uint8_t> header = WavHeader(uint32_t(dataBytes));
+    const std::array<uint8_t, 44> header = WavHeader(uint32_t(dataBytes));
     if (pwrite(file.fd, header.data(), header.size(), 0) != ssize_t(header.size())) {
         CaptureMessage("cannot write \"%s\": %s", out, std::strerror(errno));
         return 1;
