@@ -4,7 +4,8 @@
 # Debian 12 root (debootstrap --variant=minbase, cached as a tarball under
 # the build folder) and the installed greeting played headless from / to
 # its farewell (the whole greeting: about a minute and a half).
-#   PackageTest.sh BUILD_DIR       status 77 when there is no package or a tool is missing
+#   PackageTest.sh BUILD_DIR       status 77 (skipped) when this build has no package;
+#   a package that cannot be tested (no root, a tool missing) fails.
 set -eu
 build=$1
 deb=$(ls "$build"/ekudemo_*_*.deb 2>/dev/null | head -n 1 || true)
@@ -13,9 +14,9 @@ if [ -z "$deb" ]; then
     exit 77
 fi
 for tool in dpkg-deb lintian debootstrap unshare chroot; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "$tool is missing"; exit 77; }
+    command -v "$tool" >/dev/null 2>&1 || { echo "FAILED: $tool is missing (tools/setup.sh installs it)"; exit 1; }
 done
-[ "$(id -u)" -eq 0 ] || { echo "a root of our own needs root"; exit 77; }
+[ "$(id -u)" -eq 0 ] || { echo "FAILED: installing into a root of our own needs root: run it as root"; exit 1; }
 failed=0
 fail() { echo "FAILED: $*"; failed=1; }
 
