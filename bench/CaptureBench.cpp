@@ -60,18 +60,22 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 }
 
 // The encoder alone on the pictures: sent, received, the packets dropped.
+// Seconds, or -1 when the encoder fails.
 double EncodeAlone(const std::vector<AVFrame*>& pictures, int scale) {
     static const Container& mp4 = *FindContainer("floor.mp4");
     AVCodecContext* codec = OpenVideoEncoder(mp4, Fps, scale);
     AVPacket* packet = av_packet_alloc();
-    if (!codec || !packet) return -1;
-    const auto start = std::chrono::steady_clock::now();
-    for (size_t i = 0; i <= pictures.size(); ++i) {
-        if (avcodec_send_frame(codec, i < pictures.size() ? pictures[i] : nullptr) < 0) break;
-        while (avcodec_receive_packet(codec, packet) >= 0)
-            av_packet_unref(packet);
+    double seconds = -1;
+    if (codec && packet) {
+        const auto start = std::chrono::steady_clock::now();
+        bool sent = true;
+        for (size_t i = 0; sent && i <= pictures.size(); ++i) {
+            sent = avcodec_send_frame(codec, i < pictures.size() ? pictures[i] : nullptr) >= 0;
+            while (avcodec_receive_packet(codec, packet) >= 0)
+                av_packet_unref(packet);
+        }
+        if (sent) seconds = Seconds(start);
     }
-    const double seconds = Seconds(start);
     av_packet_free(&packet);
     avcodec_free_context(&codec);
     return seconds;
@@ -107,7 +111,12 @@ void BM_CaptureVsEncoder(benchmark::State& state) {
         sum.waiting += times.waiting;
         sum.loop += times.loop;
         sum.frames += times.frames;
-        floor += EncodeAlone(pictures, scale);
+        const double alone = EncodeAlone(pictures, scale);
+        if (alone < 0) {
+            state.SkipWithError("the encoder alone failed");
+            break;
+        }
+        floor += alone;
     }
     for (AVFrame*& picture : pictures)
         av_frame_free(&picture);
