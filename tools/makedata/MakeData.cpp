@@ -17,6 +17,7 @@
 #include "common/DataFile.h"
 #include "common/Error.h"
 #include "driver/Data.h"
+#include "music/SoundLib.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -116,13 +117,11 @@ int SongReportCommand(const std::string& file) {
             return 1;
         }
     } else {
-        // Only a plain file: a pipe or a device could block or never end.
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error)) {
-            std::fprintf(stderr, "ekudemo-makedata: %s is not a module file\n", file.c_str());
+        // Read as the greeting reads its music: a plain file, within its size.
+        if (!ReadDataFile(file.c_str(), "music", ModuleSizeLimit, DataLimit::Refuse, module)) {
+            PrintError();
             return 1;
         }
-        if (!ReadFile(file.c_str(), module, "")) return 1;
         title = file;
     }
     try {

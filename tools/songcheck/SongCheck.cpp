@@ -1,6 +1,8 @@
 // Rendering through libopenmpt and measuring: the song check's analysis.
 #include "songcheck/SongCheck.h"
 
+#include "music/ModuleCheck.h"
+
 #include <libopenmpt/libopenmpt.hpp>
 #include <libopenmpt/libopenmpt_ext.hpp>
 
@@ -917,6 +919,10 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
                          const std::vector<SongBeat>& beats) {
     SongAnalysis a;
     auto module = Load(bytes, "stop");
+    // libopenmpt plays silence where a cut file's samples are missing.
+    if (!ModuleIsWhole(bytes, module->get_metadata("type")))
+        throw std::runtime_error("the module is cut short: parts of it that its headers point "
+                                 "at are missing");
     a.channels = module->get_num_channels();
     a.speed = module->get_current_speed();
     a.tempo = module->get_current_tempo();

@@ -109,7 +109,8 @@ struct SongAnalysis {
 // Measures a module. `voices` names the channels and their roles and `beats`
 // is the chord chart; both may be empty (a module of unknown parts: no
 // harmony check, channels are named by number). Throws std::runtime_error
-// with a message when the bytes are not a module libopenmpt plays.
+// with a message when the bytes are not a module libopenmpt plays, or one
+// cut short.
 SongAnalysis AnalyseSong(std::span<const uint8_t> module, const std::vector<SongVoice>& voices,
                          const std::vector<SongBeat>& beats);
 
