@@ -46,9 +46,6 @@ bool CheckTarget(OutputFile& file) {
     struct stat st {};
     if (fstatat(file.folder, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) return CannotWrite(file, errno);
-        const mode_t mask = umask(0);
-        umask(mask);
-        file.mode = 0666 & ~mask;
         file.replaces = false;
         return true;
     }
@@ -128,11 +125,18 @@ std::string HiddenName() {
     return name;
 }
 
+// A new OUT gets what the user's umask (and the folder's default ACL) leave
+// of 0666, as from any program; a replaced one keeps its mode, set after.
+mode_t NewFileMode(const OutputFile& file) {
+    return file.replaces ? 0600 : 0666;
+}
+
 // The fallback where the file system has no unnamed files.
 bool CreateTemporary(OutputFile& file) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = HiddenName();
-        file.fd = openat(file.folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        file.fd = openat(file.folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                         NewFileMode(file));
         if (file.fd >= 0) {
             file.temporary = name;
             return true;
@@ -182,7 +186,7 @@ bool OpenOutput(OutputFile& file, const char* program, const char* path,
         return false;
     file.fd = OutputWithoutUnnamedFiles
                   ? -1
-                  : openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+                  : openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, NewFileMode(file));
     if (file.fd < 0) {
         if (OutputWithoutUnnamedFiles) errno = EOPNOTSUPP;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
@@ -192,7 +196,7 @@ bool OpenOutput(OutputFile& file, const char* program, const char* path,
     if (file.replaces && (file.owner != geteuid() || file.group != getegid()))
         (void)!fchown(file.fd, file.owner,
                       file.group); // where we may: root replacing another's file
-    if (fchmod(file.fd, file.mode) != 0) return CannotWrite(file, errno);
+    if (file.replaces && fchmod(file.fd, file.mode) != 0) return CannotWrite(file, errno);
     return true;
 }
 

@@ -35,7 +35,7 @@ struct OutputFile {
     std::string name;      // its last component
     int folder = -1;       // its folder, opened
     std::string temporary; // the hidden name where there are no unnamed files
-    mode_t mode = 0;       // the permissions the file gets
+    mode_t mode = 0;       // a replaced file's permissions, which its successor keeps
     bool replaces = false; // an existing file is replaced
     uid_t owner = 0;       // the replaced file's owner and group
     gid_t group = 0;
