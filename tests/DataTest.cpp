@@ -1,7 +1,7 @@
 // The committed dat/ folder: that the generator still makes exactly it, and
 // that every file is what the greeting needs from it.
 #include "driver/Data.h"
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 #include "image/Pcx.h"
 #include "music/S3mLayout.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,6 @@
 #include "effects/Caption.h"
 
+#include "common/ByteOrder.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
 #include "driver/Data.h"
@@ -50,10 +51,6 @@ constexpr size_t FontSizeLimit = 32 << 20;
 // as the font is open.
 std::vector<uint8_t> FontBytes;
 
-uint64_t Be32(std::span<const uint8_t> b, size_t at) {
-    return uint64_t(b[at]) << 24 | uint64_t(b[at + 1]) << 16 | uint64_t(b[at + 2]) << 8 | b[at + 3];
-}
-
 bool StartsWith(std::span<const uint8_t> b, std::string_view text) {
     return b.size() >= text.size() && std::memcmp(b.data(), text.data(), text.size()) == 0;
 }
@@ -66,7 +63,7 @@ bool TablesAreWhole(std::span<const uint8_t> b, uint64_t at) {
     const uint64_t tables = uint64_t(b[at + 4]) << 8 | b[at + 5];
     if (at + 12 + 16 * tables > b.size()) return false;
     for (uint64_t entry = at + 12; entry < at + 12 + 16 * tables; entry += 16)
-        if (Be32(b, entry + 8) + Be32(b, entry + 12) > b.size()) return false;
+        if (uint64_t(GetBe32(b, entry + 8)) + GetBe32(b, entry + 12) > b.size()) return false;
     return true;
 }
 
@@ -83,7 +80,7 @@ const char* FontFault(std::span<const uint8_t> b) {
     if (!single && !StartsWith(b, "ttcf")) return "is not a TrueType font";
     if (b.size() < 16) return "is cut short";
     // A collection lists where its fonts start; the first is the one used.
-    const uint64_t first = single ? 0 : Be32(b, 12);
+    const uint64_t first = single ? 0 : GetBe32(b, 12);
     if (!TablesAreWhole(b, first)) return "is cut short";
     return nullptr;
 }

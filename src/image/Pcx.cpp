@@ -1,8 +1,8 @@
 #include "image/Pcx.h"
 
+#include "common/ByteOrder.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
-#include "common/LittleEndian.h"
 #include "image/Surface.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "music/ModuleCheck.h"
 
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 #include "music/S3mLayout.h"
 
 #include <algorithm>
@@ -8,10 +8,6 @@
 #include <string>
 
 namespace {
-
-uint32_t Be16(std::span<const uint8_t> b, size_t at) {
-    return uint32_t(b[at]) << 8 | b[at + 1];
-}
 
 bool S3mIsWhole(std::span<const uint8_t> b) {
     const uint64_t size = b.size();
@@ -67,7 +63,7 @@ bool ModIsWhole(std::span<const uint8_t> b) {
         patterns = std::max<size_t>(patterns, b[Orders + o] + 1u);
     uint64_t end = PatternData + uint64_t(patterns) * 64 * size_t(channels) * 4;
     for (size_t s = 0; s < 31; ++s)
-        end += 2 * uint64_t(Be16(b, Samples + s * SampleHeader + 22));
+        end += 2 * uint64_t(GetBe16(b, Samples + s * SampleHeader + 22));
     return end <= b.size();
 }
 

@@ -5,7 +5,7 @@
 // is whole and the data tests all read the format from here.
 #pragma once
 
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 #include "driver/Data.h"
 #include "s3m/S3mWriter.h"
 

@@ -1,6 +1,6 @@
 #include "capture/Capture.h"
 
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 #include "image/Surface.h"
 #include "output/OutputFile.h"
 

@@ -3,7 +3,7 @@
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
 #include "capture/Progress.h"
-#include "common/LittleEndian.h"
+#include "common/ByteOrder.h"
 
 #include "driver/Data.h"
 #include "driver/Timeline.h"

@@ -1,7 +1,7 @@
 #include "s3m/S3mWriter.h"
 
+#include "common/ByteOrder.h"
 #include "common/Error.h"
-#include "common/LittleEndian.h"
 #include "music/S3mLayout.h"
 
 #include <algorithm>

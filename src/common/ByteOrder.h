@@ -1,5 +1,6 @@
-// Little-endian numbers in byte buffers, as the PCX and tracker formats and
-// the capture's raw frames store them. The caller keeps `at` within `bytes`.
+// Numbers in byte buffers: little-endian, as the PCX and tracker formats,
+// WAV and the capture's raw frames store them, and big-endian, as MOD
+// modules and TrueType fonts do. The caller keeps `at` within `bytes`.
 #pragma once
 
 #include <cstddef>
@@ -22,4 +23,12 @@ inline void PutLe16(std::span<uint8_t> bytes, size_t at, uint32_t value) {
 inline void PutLe32(std::span<uint8_t> bytes, size_t at, uint32_t value) {
     PutLe16(bytes, at, value & 0xFFFF);
     PutLe16(bytes, at + 2, value >> 16);
+}
+
+inline uint32_t GetBe16(std::span<const uint8_t> bytes, size_t at) {
+    return uint32_t(bytes[at]) << 8 | uint32_t(bytes[at + 1]);
+}
+
+inline uint32_t GetBe32(std::span<const uint8_t> bytes, size_t at) {
+    return GetBe16(bytes, at) << 16 | GetBe16(bytes, at + 2);
 }
