@@ -12,9 +12,10 @@
 namespace {
 
 // The media library keeps its display surface past SDL_Quit; only that is excused.
-const std::vector<std::string> Headless = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
-                                           "LSAN_OPTIONS=fast_unwind_on_malloc=0:suppressions=" +
-                                               (SourceDir() / "tests" / "SdlLeaks.supp").string()};
+const std::vector<std::string> HeadlessExcusingSdlLeaks = {
+    "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+    "LSAN_OPTIONS=fast_unwind_on_malloc=0:suppressions=" +
+        (SourceDir() / "tests" / "SdlLeaks.supp").string()};
 
 // Synthetic pictures in the slots the gallery borrows.
 class GalleryFrames : public ::testing::Test {
@@ -103,12 +104,12 @@ TEST(GalleryCapture, UnknownEffectOrMissingTimeIsRefused) {
     TempDir dir;
     RunResult r = RunProgram({ProgramPath("ekudemo-capture").string(), "--effect", "plasma",
                               "--time", "0", (dir / "x.png").string()},
-                             {dir.Path(), Headless});
+                             {dir.Path(), HeadlessExcusingSdlLeaks});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("unknown effect \"plasma\""), std::string::npos) << r.err;
     r = RunProgram(
         {ProgramPath("ekudemo-capture").string(), "--effect", "tunnel", (dir / "x.png").string()},
-        {dir.Path(), Headless});
+        {dir.Path(), HeadlessExcusingSdlLeaks});
     EXPECT_EQ(r.status, 2); // a usage error
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
 }
@@ -122,7 +123,7 @@ TEST(GalleryCapture, RawFramesRepeatExactly) {
             RunResult r =
                 RunProgram({ProgramPath("ekudemo-capture").string(), "--effect", effect, "--time",
                             "2500", "--seed", "7", "--raw", (dir / name).string()},
-                           {dir.Path(), Headless});
+                           {dir.Path(), HeadlessExcusingSdlLeaks});
             ASSERT_EQ(r.status, 0) << effect << ": " << r.err;
         }
         const std::vector<uint8_t> a = ReadBytes(dir / "a.raw"), b = ReadBytes(dir / "b.raw");
@@ -135,7 +136,7 @@ TEST(GalleryProgram, EndsQuietlyWhenTheMusicEndsOrOnAQuitRequest) {
     if (!std::filesystem::exists(SourceDir() / ModuleFile)) GTEST_SKIP() << "no dat/";
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 2);
-    RunOptions options{dir.Path(), Headless};
+    RunOptions options{dir.Path(), HeadlessExcusingSdlLeaks};
     options.timeoutSeconds = 30;
     RunResult r = RunProgram({ProgramPath("ekudemo-gallery").string()}, options);
     EXPECT_EQ(r.status, 0) << r.err;

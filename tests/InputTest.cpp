@@ -78,10 +78,6 @@ const char* SpecialReason(Special kind) {
 constexpr Special AllSpecials[] = {Special::Folder, Special::Fifo, Special::CharDevice,
                                    Special::Socket};
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // ---------------------------------------------------------------------------
 // The reading routine.
 

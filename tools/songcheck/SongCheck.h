@@ -6,6 +6,7 @@
 // declares. The song report and the song's tests read the same figures.
 #pragma once
 
+#include "driver/Timeline.h"
 #include "makedata/Song.h"
 
 #include <cmath>
@@ -15,7 +16,7 @@
 #include <vector>
 
 constexpr int SongRate = 44100;
-constexpr int GreetingOrders = 11; // the greeting ends when order 11 begins
+constexpr int GreetingOrders = EndOrder; // the greeting ends when order EndOrder begins
 
 // K-weighted loudness of a stereo signal (BS.1770-4): 400 ms blocks with 75 %
 // overlap, gated at -70 LUFS and then at 10 LU under the loudness of the
