@@ -22,9 +22,9 @@ constexpr double Pi = std::numbers::pi;
 
 // --- Rendering -------------------------------------------------------------
 
-constexpr size_t ChunkFrames = 64; // the position is read after each chunk
-constexpr double MaxSeconds = 600; // longer modules are refused: their renders would not fit
-constexpr size_t MaxFrames = size_t{SongRate} * static_cast<size_t>(MaxSeconds);
+constexpr size_t ChunkFrames = 64;    // the position is read after each chunk
+constexpr double LongestRender = 600; // longer modules are refused: their renders would not fit
+constexpr size_t MaxFrames = size_t{SongRate} * static_cast<size_t>(LongestRender);
 
 // libopenmpt's messages go nowhere: our own say what failed.
 struct NullBuffer : std::streambuf {
@@ -927,7 +927,7 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> bytes, const std::vector<SongV
     a.speed = module->get_current_speed();
     a.tempo = module->get_current_tempo();
     const bool rolesKnown = voices.size() == static_cast<size_t>(a.channels);
-    if (module->get_duration_seconds() > MaxSeconds)
+    if (module->get_duration_seconds() > LongestRender)
         throw std::runtime_error("the module plays longer than 10 minutes; not measured");
 
     // The whole mix and each voice alone.

@@ -117,8 +117,8 @@ SongAnalysis AnalyseSong(std::span<const uint8_t> module, const std::vector<Song
 
 // The targets the music is held to, each with the figure it was judged by.
 struct SongTarget {
-    const char* key; // "tune", "harmony", ... for the tests
-    const char* name;
+    const char* key;  // "tune", "harmony", ... for the tests
+    std::string name; // what is held to, with its limit
     bool met;
     std::string figure;
 };

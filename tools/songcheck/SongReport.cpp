@@ -108,7 +108,7 @@ SongTarget TuneTarget(const SongAnalysis& song) {
         }
     }
     met = met && std::fabs(worst) <= MaxCents;
-    return {"tune", "every tonal note within 3 cents of equal temperament", met,
+    return {"tune", Format("every tonal note within %g cents of equal temperament", MaxCents), met,
             Format("worst %+.1f cents: %s", worst, where.c_str())};
 }
 
@@ -139,8 +139,8 @@ SongTarget MelodyTarget(const SongAnalysis& song, int lastOrder) {
         }
     }
     met = met && least >= MelodyLead;
-    return {"melody", "melody the loudest tonal voice by 3 dB in orders 6-10", met,
-            Format("least lead %+.1f dB (%s)", least, where.c_str())};
+    return {"melody", Format("melody the loudest tonal voice by %g dB in orders 6-10", MelodyLead),
+            met, Format("least lead %+.1f dB (%s)", least, where.c_str())};
 }
 
 SongTarget DrumsTarget(const SongAnalysis& song) {
@@ -155,7 +155,8 @@ SongTarget DrumsTarget(const SongAnalysis& song) {
         figure += Format(", %s %s", RoleName(role),
                          drum ? Format("%.1f dB under", under).c_str() : "missing");
     }
-    return {"drums", "kick, snare and hats at most 12 dB under the bass", met, figure};
+    return {"drums", Format("kick, snare and hats at most %g dB under the bass", DrumsUnder), met,
+            figure};
 }
 
 SongTarget DcTarget(const SongAnalysis& song) {
@@ -164,7 +165,7 @@ SongTarget DcTarget(const SongAnalysis& song) {
     for (size_t o = 0; o < song.orders.size(); ++o)
         for (double dc : {song.orders[o].dcLeft, song.orders[o].dcRight})
             if (std::fabs(dc) > std::fabs(worst)) worst = dc, where = int(o);
-    return {"dc", "DC of every order under 0.002", std::fabs(worst) < MaxDc,
+    return {"dc", Format("DC of every order under %g", MaxDc), std::fabs(worst) < MaxDc,
             Format("worst %+.4f in order %d", worst, where)};
 }
 
@@ -181,7 +182,8 @@ SongTarget OnsetsTarget(const SongAnalysis& song) {
 
 SongTarget VerseTarget(const SongAnalysis& song) {
     const double lift = song.verseTwo - song.verseOne;
-    return {"verse", "second verse (orders 8-9) 1.5 LU louder than the first (6-7)",
+    return {"verse",
+            Format("second verse (orders 8-9) %g LU louder than the first (6-7)", VerseLift),
             lift >= VerseLift,
             Format("%+.1f LU (%s against %s LUFS)", lift, Lufs(song.verseTwo).c_str(),
                    Lufs(song.verseOne).c_str())};
@@ -225,7 +227,7 @@ SongTarget StereoTarget(const SongAnalysis& song, int lastOrder) {
         left = std::min(left, v.greeting.balance);
         right = std::max(right, v.greeting.balance);
     }
-    return {"stereo", "voices left and right, no order lopsided by 3 dB",
+    return {"stereo", Format("voices left and right, no order lopsided by %g dB", MaxBalance),
             std::fabs(worst) <= MaxBalance && left <= -VoiceSide && right >= VoiceSide,
             Format("worst order %d at %+.1f dB (right over left); voices from %+.1f to "
                    "%+.1f dB",
@@ -354,11 +356,12 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
             VerseTarget(song),
             OpeningTarget(song, lastOrder),
             EndingTarget(song, lastOrder),
-            {"length", "orders 0-10 last 75-100 s", s >= MinSeconds && s <= MaxSeconds,
-             Format("%.1f s", s)},
-            {"truepeak", "true peak at most -1 dBTP", Decibels(song.truePeak) <= MaxTruePeak,
+            {"length", Format("orders 0-10 last %g-%g s", MinSeconds, MaxSeconds),
+             s >= MinSeconds && s <= MaxSeconds, Format("%.1f s", s)},
+            {"truepeak", Format("true peak at most %g dBTP", MaxTruePeak),
+             Decibels(song.truePeak) <= MaxTruePeak,
              Format("%s dBTP", Dbfs(song.truePeak).c_str())},
-            {"loudness", "integrated loudness -16 to -12 LUFS",
+            {"loudness", Format("integrated loudness %g to %g LUFS", MinLoudness, MaxLoudness),
              song.greeting.loudness >= MinLoudness && song.greeting.loudness <= MaxLoudness,
              Format("%s LUFS", Lufs(song.greeting.loudness).c_str())},
             StereoTarget(song, lastOrder)};
@@ -388,7 +391,7 @@ std::string SongReport(const SongAnalysis& song, const std::string& title) {
 
     out += "\nTargets\n";
     for (const SongTarget& t : CheckSongTargets(song))
-        out +=
-            Format("  [%s] %s\n         %s\n", t.met ? " ok " : "MISS", t.name, t.figure.c_str());
+        out += Format("  [%s] %s\n         %s\n", t.met ? " ok " : "MISS", t.name.c_str(),
+                      t.figure.c_str());
     return out;
 }
