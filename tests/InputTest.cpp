@@ -540,57 +540,9 @@ TEST(ProgramInputs, AModuleLinkedToAHugeFileIsRefusedUnread) {
               "ekudemo: music \"dat/rimpaaa.s3m\" is larger than the 8388608 bytes it may have\n");
 }
 
-// An X server of its own that shows 8 bits per pixel (Xvfb picks a free
-// display number and writes it to the pipe once it is ready).
-class EightBitDisplay {
-  public:
-    EightBitDisplay() {
-        int ready[2];
-        if (pipe(ready) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int devNull = open("/dev/null", O_WRONLY);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-            close(ready[0]);
-            const std::string fd = std::to_string(ready[1]);
-            // No reset when a client leaves: the server would announce itself
-            // again on the closed descriptor and stop.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0",
-                   "640x480x8", "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        // The number and a line end; the pipe stays open while the server
-        // runs, as it may write to it more than once.
-        ready_ = ready[0];
-        std::string number;
-        pollfd wait = {ready_, POLLIN, 0};
-        char c;
-        while (pid_ > 0 && poll(&wait, 1, 10000) == 1 && read(ready_, &c, 1) == 1 && c != '\n')
-            number += c;
-        if (!number.empty()) name_ = ":" + number;
-    }
-    ~EightBitDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (ready_ >= 0) close(ready_);
-    }
-    EightBitDisplay(const EightBitDisplay&) = delete;
-    EightBitDisplay& operator=(const EightBitDisplay&) = delete;
-    const std::string& Name() const { return name_; } // empty when it did not start
-
-  private:
-    pid_t pid_ = -1;
-    int ready_ = -1;
-    std::string name_;
-};
-
 TEST(ProgramInputs, AnEightBitDisplayIsNamedAsTheFault) {
-    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "no Xvfb";
-    EightBitDisplay display;
+    if (!OnPath("Xvfb")) GTEST_SKIP() << "no Xvfb";
+    XvfbDisplay display("640x480x8"); // 8 bits per pixel
     ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 1);

@@ -8,37 +8,23 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 // In WindowClose.cpp, away from the X headers' macros.
 bool SendCloseRequest(const std::string& display, unsigned long window);
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 // A real window on an X server of its own (Xvfb), its screen the size of the
 // greeting's display mode, so that the full-screen window covers it exactly.
-
-bool OnPath(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // Runs a shell command, returning its standard output.
 std::optional<std::string> Capture(const std::string& command) {
@@ -52,61 +38,6 @@ std::optional<std::string> Capture(const std::string& command) {
     if (pclose(pipe) != 0) return std::nullopt;
     return out;
 }
-
-class VirtualDisplay {
-  public:
-    VirtualDisplay() {
-        for (int attempt = 0; attempt < 40 && pid_ < 0; ++attempt) {
-            const int number = 100 + (int(getpid()) + attempt * 7) % 400;
-            if (fs::exists("/tmp/.X" + std::to_string(number) + "-lock") ||
-                fs::exists("/tmp/.X11-unix/X" + std::to_string(number)))
-                continue;
-            name_ = ":" + std::to_string(number);
-            std::vector<std::string> args = {"Xvfb",       name_,       "-screen", "0",
-                                             "320x200x24", "-nolisten", "tcp"};
-            std::vector<char*> argv;
-            argv.reserve(args.size() + 1);
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-            pid_t pid;
-            const int failed = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (failed) return;
-            // Ready once it answers; gone if the number was taken after all.
-            for (int wait = 0; wait < 100; ++wait) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                if (waitpid(pid, nullptr, WNOHANG) == pid) break;
-                if (Capture("xwininfo -root -display " + name_ + " >/dev/null 2>&1")) {
-                    pid_ = pid;
-                    break;
-                }
-            }
-            if (pid_ < 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-    bool Running() const { return pid_ > 0; }
-    const std::string& Name() const { return name_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
 
 struct ScreenCounts {
     size_t lit = 0; // not black
@@ -138,8 +69,8 @@ enum class Ending { Escape, CloseRequest };
 void RunInAWindow(Ending ending) {
     if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("import") || !OnPath("xwininfo"))
         GTEST_SKIP() << "Xvfb, xdotool, xwininfo or ImageMagick's import is missing";
-    VirtualDisplay display;
-    ASSERT_TRUE(display.Running()) << "Xvfb did not start";
+    XvfbDisplay display("320x200x24");
+    ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
 
     TempDir dir;
     CopyData(dir.Path());

@@ -194,3 +194,43 @@ SurfacePtr MakeSurface8(int width, int height) {
 uint32_t& Pixel32(SDL_Surface* s, int x, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x];
 }
+
+bool OnPath(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+XvfbDisplay::XvfbDisplay(const char* screen) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, 1);
+        dup2(devNull, 2);
+        close(ready[0]);
+        const std::string fd = std::to_string(ready[1]);
+        // No reset when a client leaves: the server would announce itself
+        // again on the closed descriptor and stop.
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", screen,
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    // The number and a line end; the pipe stays open while the server runs,
+    // as it may write to it more than once.
+    ready_ = ready[0];
+    std::string number;
+    pollfd wait = {ready_, POLLIN, 0};
+    char c;
+    while (pid_ > 0 && poll(&wait, 1, 10000) == 1 && read(ready_, &c, 1) == 1 && c != '\n')
+        number += c;
+    if (!number.empty()) name_ = ":" + number;
+}
+
+XvfbDisplay::~XvfbDisplay() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (ready_ >= 0) close(ready_);
+}

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // A fresh folder under the system's temporary directory, removed with
@@ -82,3 +83,23 @@ SurfacePtr MakeSurface32(int width, int height);
 SurfacePtr MakeSurface8(int width, int height);
 // Pixel word (x, y) of a 32-bit surface, honouring its pitch.
 uint32_t& Pixel32(SDL_Surface* s, int x, int y);
+
+// Whether a program can be found on the PATH.
+bool OnPath(const std::string& program);
+
+// An X server of its own (Xvfb) with one screen of `screen` ("WxHxDEPTH"),
+// on a display number Xvfb picks and reports once it is ready; stopped when
+// the object goes.
+class XvfbDisplay {
+  public:
+    explicit XvfbDisplay(const char* screen);
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+    const std::string& Name() const { return name_; } // ":N"; empty when it did not start
+
+  private:
+    pid_t pid_ = -1;
+    int ready_ = -1;
+    std::string name_;
+};
