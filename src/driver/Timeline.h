@@ -2,12 +2,11 @@
 #pragma once
 
 #include "driver/Demo.h"
+#include "music/Form.h"
 
 #include <SDL.h>
 
 #include <cstdint>
-
-inline constexpr int32_t EndOrder = 11;
 
 // Draws the frame for CurrentOrder and `row` onto `screen`, which the frame
 // loop has just cleared. Returns true, drawing nothing, once the order has

@@ -6,8 +6,8 @@
 // declares. The song report and the song's tests read the same figures.
 #pragma once
 
-#include "driver/Timeline.h"
 #include "makedata/Song.h"
+#include "music/Form.h"
 
 #include <cmath>
 #include <cstdint>
