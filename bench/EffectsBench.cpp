@@ -1,6 +1,6 @@
 // The twister and whole greeting frames, each beside a plain copy or fill of
 // the same output bytes measured in the same run.
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "driver/Demo.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"

@@ -1,6 +1,6 @@
 // The video and WAV capture, run as the program and read back with FFmpeg's
 // libraries, on a fast module whose order 11 begins at a known time.
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The committed dat/ folder: that the generator still makes exactly it, and
 // that every file is what the greeting needs from it.
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "common/ByteOrder.h"
 #include "image/Pcx.h"
 #include "music/S3mLayout.h"

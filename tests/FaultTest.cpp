@@ -1,7 +1,7 @@
 // The greeting under faults it must survive: every data file missing, empty or
 // cut in half, a module that is not one, no sound output, no display; each
 // run ends with the message and exit status a user can act on.
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
 

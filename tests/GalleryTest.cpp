@@ -1,6 +1,6 @@
 #include "driver/Gallery.h"
 
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/Tunnel.h"
 #include "support/TestSupport.h"

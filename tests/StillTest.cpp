@@ -1,4 +1,4 @@
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "driver/Demo.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"

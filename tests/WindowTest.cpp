@@ -2,7 +2,7 @@
 // the twister and a red caption reach the screen, and Escape or a window
 // manager's close request ends it. Needs Xvfb, xdotool, xwininfo (x11-utils)
 // and ImageMagick's import; skipped without them.
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
 

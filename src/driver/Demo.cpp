@@ -1,7 +1,7 @@
 #include "driver/Demo.h"
 
+#include "common/Data.h"
 #include "common/Error.h"
-#include "driver/Data.h"
 #include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"

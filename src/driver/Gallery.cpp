@@ -1,7 +1,7 @@
 #include "driver/Gallery.h"
 
+#include "common/Data.h"
 #include "common/Error.h"
-#include "driver/Data.h"
 #include "driver/Desktop.h"
 #include "effects/unscheduled/EffectFrame.h"
 #include "effects/unscheduled/Flares.h"

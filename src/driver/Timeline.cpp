@@ -1,6 +1,6 @@
 #include "driver/Timeline.h"
 
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "effects/Caption.h"
 #include "effects/Twister.h"
 #include "music/Music.h"

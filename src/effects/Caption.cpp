@@ -1,9 +1,9 @@
 #include "effects/Caption.h"
 
 #include "common/ByteOrder.h"
+#include "common/Data.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
-#include "driver/Data.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "common/ByteOrder.h"
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "s3m/S3mWriter.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "capture/Capture.h"
 
-#include "driver/Data.h"
+#include "common/Data.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "capture/Progress.h"
 #include "common/ByteOrder.h"
 
-#include "driver/Data.h"
+#include "common/Data.h"
 #include "driver/Timeline.h"
 #include "music/Music.h"
 #include "output/OutputFile.h"

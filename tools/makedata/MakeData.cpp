@@ -14,9 +14,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "common/Data.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
-#include "driver/Data.h"
 #include "music/SoundLib.h"
 
 #include <cstdio>
