@@ -124,13 +124,13 @@ int SongReportCommand(const std::string& file) {
         }
         title = file;
     }
-    try {
-        const SongAnalysis song = AnalyseSong(module, SongVoices(), SongBeats());
-        std::fputs(SongReport(song, title).c_str(), stdout);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "ekudemo-makedata: %s: %s\n", title.c_str(), e.what());
+    const std::optional<SongAnalysis> song = AnalyseSong(module, SongVoices(), SongBeats());
+    if (!song) {
+        SetError("%s: %s", title.c_str(), ErrorText());
+        PrintError();
         return 1;
     }
+    std::fputs(SongReport(*song, title).c_str(), stdout);
     return 0;
 }
 

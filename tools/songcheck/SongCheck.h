@@ -1,8 +1,8 @@
 // Seeing the music without hearing it: a module is rendered through
 // libopenmpt as the greeting plays it (44.1 kHz stereo, float), whole and one
 // channel at a time, and measured: loudness per ITU-R BS.1770-4, peaks, DC,
-// stereo balance per order; the pitch and onset of every tonal note the song
-// uses, each played alone; and its notes against the chord chart the song
+// stereo balance per order; the pitch and onset of every note the song uses,
+// each played alone; and its notes against the chord chart the song
 // declares. The song report and the song's tests read the same figures.
 #pragma once
 
@@ -11,32 +11,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 constexpr int SongRate = 44100;
 constexpr int GreetingOrders = EndOrder; // the greeting ends when order EndOrder begins
-
-// K-weighted loudness of a stereo signal (BS.1770-4): 400 ms blocks with 75 %
-// overlap, gated at -70 LUFS and then at 10 LU under the loudness of the
-// blocks that passed. Shorter input is one block. -HUGE_VAL when everything
-// is gated away.
-double IntegratedLoudness(std::span<const float> left, std::span<const float> right);
-// The two K-weighting stages at `rate`: {b0, b1, b2, a1, a2} each (a0 = 1).
-struct Biquad {
-    double b0, b1, b2, a1, a2;
-};
-Biquad KWeightShelf(double rate);
-Biquad KWeightHighPass(double rate);
-// The largest absolute value of the signal between its samples (16x
-// oversampling where the peaks are).
-double TruePeak(std::span<const float> samples);
-// The fundamental frequency of a steady tone, in Hz; 0 when none is found.
-double MeasureFrequency(std::span<const float> samples, double rate);
-
-// Decibels of a linear level; -HUGE_VAL for 0.
-double Decibels(double level);
 
 // Figures of a stretch of sound.
 struct SoundFigures {
@@ -55,12 +36,11 @@ struct SheetNote {
     int64_t start = 0, end = 0;       // song ticks from the first row
     int note = 0;                     // semitones from the tracker's C-0 ("C-4" is 48)
     int sample = 0;                   // 0-based
-    int volume = 64;                  // from the volume column, else 64
     uint16_t arpeggio = 0;            // bit n: also sounds n semitones up (J)
     double rows = 0;                  // its length in rows
 };
 
-// A tonal sample played alone at one note.
+// A sample played alone at one note.
 struct ToneFigures {
     int sample = 0, note = 0;
     double frequency = 0; // Hz; 0: no steady pitch
@@ -99,7 +79,6 @@ struct SongAnalysis {
     std::vector<VoiceFigures> voices; // one per channel
     std::vector<VoiceFigures> roles;  // Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal when used
     std::vector<SheetNote> notes;
-    std::vector<int> notesPerOrder; // note starts
     std::vector<ToneFigures> tones; // every (sample, note) the tonal voices play
     std::vector<ToneFigures> drums; // the drums' (sample, note), for their onsets
     std::vector<SongBeat> beats;    // the chord chart, where it fits the module
@@ -109,11 +88,15 @@ struct SongAnalysis {
 
 // Measures a module. `voices` names the channels and their roles and `beats`
 // is the chord chart; both may be empty (a module of unknown parts: no
-// harmony check, channels are named by number). Throws std::runtime_error
-// with a message when the bytes are not a module libopenmpt plays, or one
-// cut short.
-SongAnalysis AnalyseSong(std::span<const uint8_t> module, const std::vector<SongVoice>& voices,
-                         const std::vector<SongBeat>& beats);
+// harmony check, channels are named by number). Empty, with the reason
+// recorded (SetError), when the bytes are not a module libopenmpt plays, one
+// cut short, or one too long to render.
+std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> module,
+                                        const std::vector<SongVoice>& voices,
+                                        const std::vector<SongBeat>& beats);
+
+// Whether a role plays pitched notes (melody, harmony, bass) rather than drums.
+bool Tonal(SongRole role);
 
 // The targets the music is held to, each with the figure it was judged by.
 struct SongTarget {
@@ -123,11 +106,10 @@ struct SongTarget {
     std::string figure;
 };
 std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song);
-
-// The note name of a MIDI pitch ("C4", "F#5") and of a tracker note ("C-4").
-std::string PitchName(int pitch);
-std::string TrackerNoteName(int note);
-const char* RoleName(SongRole role);
+// The last order the greeting plays (GreetingOrders - 1 when the module has
+// them all), and the length of orders first..last as rendered.
+int LastGreetingOrder(const SongAnalysis& song);
+double OrderSeconds(const SongAnalysis& song, int first, int last);
 
 // The report: per order each channel's notes, the chords, the measured
 // figures and clashes; then the whole song and the targets. Lines fit in

@@ -1,63 +1,10 @@
-// The targets the greeting's music is held to, and the report that shows
-// them with everything measured on the way.
-#include "songcheck/SongCheck.h"
+// The song report: per order the figures, each voice's notes, the chords and
+// the clashes; then the whole song, every note played alone, and the targets.
+#include "songcheck/Text.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 
 namespace {
-
-// The targets' limits.
-constexpr double MaxCents = 3;
-constexpr double MelodyLead = 3;  // dB over every other tonal voice, orders 6-10
-constexpr double DrumsUnder = 12; // dB at most under the bass
-constexpr double MaxDc = 0.002;   // of full scale, every order
-constexpr double MaxOnsetJump = 0.25;
-constexpr double VerseLift = 1.5; // LU, orders 8-9 over 6-7
-constexpr int QuietEndRows = 8;   // no note starts in the last rows of order 10
-constexpr double EndPeak = -40;   // dBFS, the last row of order 10
-constexpr double MinSeconds = 75, MaxSeconds = 100;
-constexpr double MaxTruePeak = -1;
-constexpr double MinLoudness = -16, MaxLoudness = -12;
-constexpr double MaxBalance = 3; // dB, every order
-constexpr double VoiceSide = 3;  // dB: a voice this far left and one this far right
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
-// "-14.2" or "silent".
-std::string Lufs(double loudness) {
-    return loudness > -HUGE_VAL ? Format("%.1f", loudness) : "silent";
-}
-std::string Dbfs(double level) {
-    return level > 0 ? Format("%.1f", Decibels(level)) : "-inf";
-}
-
-const VoiceFigures* FindRole(const SongAnalysis& song, SongRole role) {
-    for (const VoiceFigures& v : song.roles)
-        if (v.role == role) return &v;
-    return nullptr;
-}
-
-double OrderSeconds(const SongAnalysis& song, int first, int last) {
-    double s = 0;
-    for (int o = first; o <= last && o < int(song.orders.size()); ++o)
-        s += song.orders[size_t(o)].seconds;
-    return s;
-}
-
-std::string ToneName(const ToneFigures& t) {
-    return (t.pitch >= 0 ? PitchName(t.pitch) : std::string("?")) + " (" + TrackerNoteName(t.note) +
-           ", sample " + std::to_string(t.sample + 1) + ")";
-}
 
 // Words laid out in lines of at most `width` columns, each starting with `indent`.
 std::string Wrap(const std::vector<std::string>& words, const std::string& indent, size_t width) {
@@ -92,156 +39,13 @@ std::string TonalNoteWord(const SongAnalysis& song, const SheetNote& n, const st
     return word;
 }
 
-SongTarget TuneTarget(const SongAnalysis& song) {
-    double worst = 0;
-    std::string where = "no tonal notes";
-    bool met = !song.tones.empty();
-    for (const ToneFigures& tone : song.tones) {
-        if (tone.frequency <= 0) {
-            met = false;
-            where = "no steady pitch in " + ToneName(tone);
-            break;
-        }
-        if (where == "no tonal notes" || std::fabs(tone.cents) > std::fabs(worst)) {
-            worst = tone.cents;
-            where = ToneName(tone);
-        }
-    }
-    met = met && std::fabs(worst) <= MaxCents;
-    return {"tune", Format("every tonal note within %g cents of equal temperament", MaxCents), met,
-            Format("worst %+.1f cents: %s", worst, where.c_str())};
-}
-
-SongTarget HarmonyTarget(const SongAnalysis& song) {
-    return {"harmony", "the notes of every beat fit its chord, no clashes",
-            song.chartKnown && song.clashes.empty(),
-            song.chartKnown
-                ? Format("%zu clashes on %zu beats", song.clashes.size(), song.beats.size())
-                : std::string("no chord chart for this module")};
-}
-
-SongTarget MelodyTarget(const SongAnalysis& song, int lastOrder) {
-    const VoiceFigures* melody = FindRole(song, SongRole::Melody);
-    bool met = melody != nullptr && lastOrder >= 6;
-    double least = HUGE_VAL;
-    std::string where = melody ? "" : "no melody voice";
-    for (int o = 6; melody && o <= lastOrder; ++o) {
-        const double m = melody->orders[size_t(o)].loudness;
-        for (const VoiceFigures& v : song.voices) {
-            if (!v.roleKnown || v.role == SongRole::Melody ||
-                !(v.role == SongRole::Harmony || v.role == SongRole::Bass))
-                continue;
-            const double lead = m - v.orders[size_t(o)].loudness;
-            if (lead < least) {
-                least = lead;
-                where = Format("order %d, over %s", o, v.name.c_str());
-            }
-        }
-    }
-    met = met && least >= MelodyLead;
-    return {"melody", Format("melody the loudest tonal voice by %g dB in orders 6-10", MelodyLead),
-            met, Format("least lead %+.1f dB (%s)", least, where.c_str())};
-}
-
-SongTarget DrumsTarget(const SongAnalysis& song) {
-    const VoiceFigures* bass = FindRole(song, SongRole::Bass);
-    bool met = bass != nullptr;
-    std::string figure = bass ? "bass " + Lufs(bass->greeting.loudness) : "no bass voice";
-    for (SongRole role : {SongRole::Kick, SongRole::Snare, SongRole::Hats}) {
-        const VoiceFigures* drum = FindRole(song, role);
-        const double under =
-            bass && drum ? bass->greeting.loudness - drum->greeting.loudness : HUGE_VAL;
-        met = met && under <= DrumsUnder;
-        figure += Format(", %s %s", RoleName(role),
-                         drum ? Format("%.1f dB under", under).c_str() : "missing");
-    }
-    return {"drums", Format("kick, snare and hats at most %g dB under the bass", DrumsUnder), met,
-            figure};
-}
-
-SongTarget DcTarget(const SongAnalysis& song) {
-    double worst = 0;
-    int where = 0;
-    for (size_t o = 0; o < song.orders.size(); ++o)
-        for (double dc : {song.orders[o].dcLeft, song.orders[o].dcRight})
-            if (std::fabs(dc) > std::fabs(worst)) worst = dc, where = int(o);
-    return {"dc", Format("DC of every order under %g", MaxDc), std::fabs(worst) < MaxDc,
-            Format("worst %+.4f in order %d", worst, where)};
-}
-
-SongTarget OnsetsTarget(const SongAnalysis& song) {
-    double worst = 0;
-    std::string where = "no tonal notes";
-    for (const ToneFigures& tone : song.tones)
-        if (where == "no tonal notes" || tone.onsetJump > worst)
-            worst = tone.onsetJump, where = ToneName(tone);
-    return {"onsets", "tonal notes start without a click",
-            !song.tones.empty() && worst <= MaxOnsetJump,
-            Format("largest first step %.2f of the note's peak: %s", worst, where.c_str())};
-}
-
-SongTarget VerseTarget(const SongAnalysis& song) {
-    const double lift = song.verseTwo - song.verseOne;
-    return {"verse",
-            Format("second verse (orders 8-9) %g LU louder than the first (6-7)", VerseLift),
-            lift >= VerseLift,
-            Format("%+.1f LU (%s against %s LUFS)", lift, Lufs(song.verseTwo).c_str(),
-                   Lufs(song.verseOne).c_str())};
-}
-
-SongTarget OpeningTarget(const SongAnalysis& song, int lastOrder) {
-    bool met = lastOrder >= 1;
-    double closest = HUGE_VAL;
-    int fewest = 1 << 30;
-    for (int o = 1; o <= lastOrder; ++o) {
-        closest = std::min(closest, song.orders[size_t(o)].loudness - song.orders[0].loudness);
-        fewest = std::min(fewest, song.notesPerOrder[size_t(o)]);
-    }
-    const int opening = song.notesPerOrder.empty() ? 0 : song.notesPerOrder[0];
-    met = met && closest > 0 && opening < fewest;
-    return {"opening", "order 0 quieter and sparser than every order 1-10", met,
-            Format("%.1f LU under the next quietest; %d notes against at least %d", closest,
-                   opening, fewest)};
-}
-
-SongTarget EndingTarget(const SongAnalysis& song, int lastOrder) {
-    int lateStart = -1;
-    const int rows = lastOrder >= 0 ? song.rowsPerOrder[size_t(lastOrder)] : 0;
-    for (const SheetNote& n : song.notes)
-        if (n.order == lastOrder && n.row >= rows - QuietEndRows) lateStart = n.row;
-    const double endPeak = Decibels(song.lastRowPeak);
-    return {"ending", "the last chord fades out inside order 10",
-            lastOrder == GreetingOrders - 1 && lateStart < 0 && endPeak <= EndPeak,
-            Format("last row peak %s dBFS; %s", Dbfs(song.lastRowPeak).c_str(),
-                   lateStart < 0 ? "no note starts in the last 8 rows"
-                                 : Format("a note starts at row %d", lateStart).c_str())};
-}
-
-SongTarget StereoTarget(const SongAnalysis& song, int lastOrder) {
-    double worst = 0, left = 0, right = 0;
-    int where = 0;
-    for (int o = 0; o <= lastOrder; ++o)
-        if (std::fabs(song.orders[size_t(o)].balance) > std::fabs(worst))
-            worst = song.orders[size_t(o)].balance, where = o;
-    for (const VoiceFigures& v : song.voices) {
-        left = std::min(left, v.greeting.balance);
-        right = std::max(right, v.greeting.balance);
-    }
-    return {"stereo", Format("voices left and right, no order lopsided by %g dB", MaxBalance),
-            std::fabs(worst) <= MaxBalance && left <= -VoiceSide && right >= VoiceSide,
-            Format("worst order %d at %+.1f dB (right over left); voices from %+.1f to "
-                   "%+.1f dB",
-                   where, worst, left, right)};
-}
-
 // One channel's notes in an order, as the report's words.
 std::vector<std::string> NoteWords(const SongAnalysis& song, size_t o, size_t ch) {
     const VoiceFigures& v = song.voices[ch];
     std::vector<std::string> words;
     // Drums, and channels of unknown part (their pitch is not
     // measured): the tracker's note alone.
-    const bool drum = !v.roleKnown || (v.role != SongRole::Melody && v.role != SongRole::Harmony &&
-                                       v.role != SongRole::Bass);
+    const bool drum = !v.roleKnown || !Tonal(v.role);
     int previous = -1;
     for (const SheetNote& n : song.notes) {
         if (n.order != int(o) || n.channel != int(ch)) continue;
@@ -257,15 +61,9 @@ std::vector<std::string> NoteWords(const SongAnalysis& song, size_t o, size_t ch
     return words;
 }
 
-// The figures of one order, its voices' notes, chords and clashes.
-std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
+// Each voice that plays in order `o`: its figures and its notes.
+std::string VoiceLines(const SongAnalysis& song, size_t o) {
     std::string out;
-    const SoundFigures& f = song.orders[o];
-    out += "\n";
-    out += Format("Order %zu: %.2f s at %d:%04.1f | %s LUFS | peak %s | DC %+.4f %+.4f | "
-                  "R-L %+.1f | corr %.2f\n",
-                  o, f.seconds, int(at) / 60, at - 60 * int(at / 60), Lufs(f.loudness).c_str(),
-                  Dbfs(f.peak).c_str(), f.dcLeft, f.dcRight, f.balance, f.correlation);
     for (size_t ch = 0; ch < song.voices.size(); ++ch) {
         const VoiceFigures& v = song.voices[ch];
         const SoundFigures& vf = v.orders[o];
@@ -277,6 +75,12 @@ std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
                    Dbfs(vf.peak).c_str(), vf.balance, (vf.dcLeft + vf.dcRight) / 2, words.size());
         out += Wrap(words, "      ", ReportWidth);
     }
+    return out;
+}
+
+// The chords of order `o` and its clashes.
+std::string ChordLines(const SongAnalysis& song, size_t o) {
+    std::string out;
     std::vector<std::string> chords = {"chords:"};
     for (const SongBeat& b : song.beats)
         if (b.order == int(o))
@@ -288,6 +92,17 @@ std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
             out += Format("  clash at row %d%s: %s\n", c.row,
                           c.tick ? Format(" tick %d", c.tick).c_str() : "", c.what.c_str());
     return out;
+}
+
+// The figures of one order, its voices' notes, chords and clashes.
+std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
+    const SoundFigures& f = song.orders[o];
+    return "\n" +
+           Format("Order %zu: %.2f s at %d:%04.1f | %s LUFS | peak %s | DC %+.4f %+.4f | "
+                  "R-L %+.1f | corr %.2f\n",
+                  o, f.seconds, int(at) / 60, at - 60 * int(at / 60), Lufs(f.loudness).c_str(),
+                  Dbfs(f.peak).c_str(), f.dcLeft, f.dcRight, f.balance, f.correlation) +
+           VoiceLines(song, o) + ChordLines(song, o);
 }
 
 // Two to a line, in columns.
@@ -310,7 +125,7 @@ std::string ToneCell(const ToneFigures& t) {
 // The whole song: the greeting's figures, the voices and every note played alone.
 std::string WholeSongReport(const SongAnalysis& song) {
     std::string out = "\nThe whole song\n";
-    const int lastOrder = std::min(GreetingOrders, int(song.orders.size())) - 1;
+    const int lastOrder = LastGreetingOrder(song);
     out += Format("  orders 0-%d, what the greeting plays: %.1f s, %s LUFS, true peak %s dBTP, "
                   "peak %s dBFS\n",
                   lastOrder, OrderSeconds(song, 0, lastOrder), Lufs(song.greeting.loudness).c_str(),
@@ -343,29 +158,6 @@ std::string WholeSongReport(const SongAnalysis& song) {
 }
 
 } // namespace
-
-std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
-    const int lastOrder = std::min(GreetingOrders, int(song.orders.size())) - 1;
-    const double s = OrderSeconds(song, 0, lastOrder);
-    return {TuneTarget(song),
-            HarmonyTarget(song),
-            MelodyTarget(song, lastOrder),
-            DrumsTarget(song),
-            DcTarget(song),
-            OnsetsTarget(song),
-            VerseTarget(song),
-            OpeningTarget(song, lastOrder),
-            EndingTarget(song, lastOrder),
-            {"length", Format("orders 0-10 last %g-%g s", MinSeconds, MaxSeconds),
-             s >= MinSeconds && s <= MaxSeconds, Format("%.1f s", s)},
-            {"truepeak", Format("true peak at most %g dBTP", MaxTruePeak),
-             Decibels(song.truePeak) <= MaxTruePeak,
-             Format("%s dBTP", Dbfs(song.truePeak).c_str())},
-            {"loudness", Format("integrated loudness %g to %g LUFS", MinLoudness, MaxLoudness),
-             song.greeting.loudness >= MinLoudness && song.greeting.loudness <= MaxLoudness,
-             Format("%s LUFS", Lufs(song.greeting.loudness).c_str())},
-            StereoTarget(song, lastOrder)};
-}
 
 std::string SongReport(const SongAnalysis& song, const std::string& title) {
     std::string out;
