@@ -463,7 +463,8 @@ void CheckSpecialDataFile(const ProgramRun& run, const char* file, Special kind)
         EXPECT_EQ(result.status, 1) << result.err;
     }
     if (std::string(file) == "rimpaaa.s3m") {
-        EXPECT_EQ(result.out, "Error loading file\n");
+        // Only the greeting adds the sound library's own text.
+        EXPECT_EQ(result.out, run.program == "ekudemo" ? "Error loading file\n" : "");
     }
 }
 

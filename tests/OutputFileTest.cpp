@@ -1,6 +1,7 @@
 // Output files written completely or not at all: what may be replaced, what
 // is visible before the commit, permissions, and a full file system.
 #include "output/OutputFile.h"
+#include "common/Error.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,17 +25,17 @@ std::vector<std::string> Names(const fs::path& dir) {
     return names;
 }
 
-// OpenOutput's result and what it said.
+// OpenOutput's result and the reason it recorded.
 struct Refusal {
     bool opened;
     std::string message;
 };
 
 Refusal TryOpen(const fs::path& path, std::span<const char* const> inputs = {}) {
-    testing::internal::CaptureStderr();
+    SetError("%s", "");
     OutputFile file;
-    const bool opened = OpenOutput(file, "test", path.c_str(), inputs);
-    return {opened, testing::internal::GetCapturedStderr()};
+    const bool opened = OpenOutput(file, path.c_str(), inputs);
+    return {opened, ErrorText()};
 }
 
 const std::vector<uint8_t> Old = {'o', 'l', 'd'};
@@ -122,10 +123,10 @@ TEST_P(Output, NothingIsLeftUnlessCommitted) {
     WriteBytes(dir / "old", Old);
     {
         OutputFile file;
-        ASSERT_TRUE(OpenOutput(file, "test", (dir / "new").c_str()));
+        ASSERT_TRUE(OpenOutput(file, (dir / "new").c_str()));
         ASSERT_TRUE(WriteOutput(file, "abc", 3));
         OutputFile second;
-        ASSERT_TRUE(OpenOutput(second, "test", (dir / "old").c_str()));
+        ASSERT_TRUE(OpenOutput(second, (dir / "old").c_str()));
         ASSERT_TRUE(WriteOutput(second, "new", 3));
         // Only the hidden names are visible while the files grow, if any.
         size_t hidden = 0;
@@ -138,7 +139,7 @@ TEST_P(Output, NothingIsLeftUnlessCommitted) {
     EXPECT_EQ(ReadBytes(dir / "old"), Old);
 
     OutputFile file;
-    ASSERT_TRUE(OpenOutput(file, "test", (dir / "new").c_str()));
+    ASSERT_TRUE(OpenOutput(file, (dir / "new").c_str()));
     ASSERT_TRUE(WriteOutput(file, "abc", 3));
     ASSERT_TRUE(CommitOutput(file));
     EXPECT_EQ(ReadBytes(dir / "new"), (std::vector<uint8_t>{'a', 'b', 'c'}));
@@ -150,7 +151,7 @@ TEST_P(Output, ReplacingKeepsThePermissionsAndANewFileFollowsTheMask) {
     WriteBytes(dir / "old", Old);
     ASSERT_EQ(chmod((dir / "old").c_str(), 0640), 0);
     OutputFile file;
-    ASSERT_TRUE(OpenOutput(file, "test", (dir / "old").c_str()));
+    ASSERT_TRUE(OpenOutput(file, (dir / "old").c_str()));
     ASSERT_TRUE(WriteOutput(file, "new!", 4));
     ASSERT_TRUE(CommitOutput(file));
     struct stat st {};
@@ -160,7 +161,7 @@ TEST_P(Output, ReplacingKeepsThePermissionsAndANewFileFollowsTheMask) {
 
     const mode_t mask = umask(022);
     OutputFile fresh;
-    ASSERT_TRUE(OpenOutput(fresh, "test", (dir / "fresh").c_str()));
+    ASSERT_TRUE(OpenOutput(fresh, (dir / "fresh").c_str()));
     ASSERT_TRUE(CommitOutput(fresh));
     umask(mask);
     ASSERT_EQ(stat((dir / "fresh").c_str(), &st), 0);
@@ -173,13 +174,13 @@ TEST_P(Output, LongestNamesWork) {
     for (size_t length : {248u, 255u}) {
         const fs::path path = dir / std::string(length, 'n');
         OutputFile file;
-        ASSERT_TRUE(OpenOutput(file, "test", path.c_str())) << length;
+        ASSERT_TRUE(OpenOutput(file, path.c_str())) << length;
         ASSERT_TRUE(WriteOutput(file, "x", 1));
         ASSERT_TRUE(CommitOutput(file)) << length;
         EXPECT_TRUE(fs::is_regular_file(path));
         // A replacement too, which needs a moment's name of its own.
         OutputFile again;
-        ASSERT_TRUE(OpenOutput(again, "test", path.c_str()));
+        ASSERT_TRUE(OpenOutput(again, path.c_str()));
         ASSERT_TRUE(CommitOutput(again)) << length;
         EXPECT_EQ(fs::file_size(path), 0u);
     }
@@ -200,10 +201,9 @@ TEST_P(Output, FullFileSystemKeepsTheOldFileAndLeavesNothing) {
     const std::vector<char> block(1 << 20, 'x');
     for (const char* name : {"old", "new"}) {
         OutputFile file;
-        ASSERT_TRUE(OpenOutput(file, "test", (small / name).c_str()));
-        testing::internal::CaptureStderr();
+        ASSERT_TRUE(OpenOutput(file, (small / name).c_str()));
         const bool written = WriteOutput(file, block.data(), block.size());
-        const std::string message = testing::internal::GetCapturedStderr();
+        const std::string message = ErrorText();
         EXPECT_FALSE(written);
         EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
     }

@@ -18,16 +18,17 @@
 // - The greeting's music binding keeps the behaviour it has always had:
 //   InitMusic prints the sound library's own text on standard output and
 //   ends the process with status 1 (what more is known, the file and the
-//   reason, goes to standard error first). The sound library keeps the FSOUND
-//   interface's own model: 0 or null on failure, the code from
+//   reason, goes to standard error first); the other programs load it with
+//   LoadMusic, which fails as any routine does. The sound library keeps the
+//   FSOUND interface's own model: 0 or null on failure, the code from
 //   FSOUND_GetError; FMUSIC_LoadSong also records the reason with SetError.
 // - Opening the display (OpenScreen) prints its own failure, under the name
 //   its caller gives it, because only it knows what the display is: a mode
 //   that cannot be set is "PROGRAM: error setting 320x200 32bpp indexed
 //   mode: " with SDL's text and what is wrong with the display.
 //
-// Errors are recorded per thread; every failure that is reported happens on
-// the main thread.
+// Errors are recorded per thread: a worker thread that fails hands its
+// ErrorText to the thread that reports it (the video capture's Handover).
 #pragma once
 
 // The program's name in its messages: the name it was started by, unless its

@@ -127,7 +127,15 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
     if (options.music != MusicUse::None)
         FSOUND_SetOutput(options.music == MusicUse::Silent ? FSOUND_OUTPUT_NOSOUND
                                                            : FSOUND_OUTPUT_SDL);
-    if (options.music != MusicUse::None) InitMusic(ModuleFile);
+    // The greeting keeps its own way of failing here (InitMusic ends the
+    // process); the other programs report and return.
+    if (options.music == MusicUse::Playing) {
+        InitMusic(ModuleFile);
+    } else if (options.music != MusicUse::None && !LoadMusic(ModuleFile)) {
+        PrintError();
+        ShutDown(slots, flareSprite);
+        return 1;
+    }
     // Without its font the greeting plays on, without captions.
     if (options.font && !OpenCaptionFont())
         std::fprintf(stderr, "%s: %s; no captions\n", ProgramName, ErrorText());

@@ -63,8 +63,8 @@ struct StartOptions {
     std::optional<unsigned> seed; // rand()'s seed; none: the clock
 };
 // Returns 0, or the exit status after a failure it has reported, having
-// released what it had brought up (a music failure ends the process there,
-// see InitMusic).
+// released what it had brought up (with MusicUse::Playing, the greeting's, a
+// music failure ends the process there, see InitMusic).
 int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 

@@ -36,33 +36,51 @@ constexpr std::array<const char*, 19> ErrorTexts{
     "Required Mediaplayer codec is not installed",
 };
 
-// Start-up failures happen before any window exists: the message goes to
-// standard output and the process ends there.
-[[noreturn]] void FailWithLibraryError() {
-    std::printf("%s\n", MusicErrorText(FSOUND_GetError()));
+// The library checked and the sound system started. False after SetError
+// with the library's own text, which the greeting prints as it is.
+bool StartSound() {
+    if (FSOUND_GetVersion() < RequiredVersion)
+        return SetError(
+            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f",
+            static_cast<double>(RequiredVersion));
+    if (!FSOUND_Init(MixRate, 32, 2)) return SetError("%s", MusicErrorText(FSOUND_GetError()));
+    return true;
+}
+
+// The module loaded and its order callback installed. False after the sound
+// library's SetError, which names the file and what is wrong with it.
+bool LoadSong(const char* path) {
+    SongHandle = FMUSIC_LoadSong(path);
+    if (!SongHandle) return false;
+    FMUSIC_SetOrderCallback(SongHandle, OnOrderChange, 1);
+    return true;
+}
+
+// The greeting's start-up failures happen before any window exists: the
+// line goes to standard output and the process ends there.
+[[noreturn]] void EndWithLine(const char* line) {
+    std::printf("%s\n", line);
     std::fflush(stdout);
     std::exit(1);
 }
 
 } // namespace
 
+bool LoadMusic(const char* path) {
+    if (!StartSound()) return false;
+    if (LoadSong(path)) return true;
+    FSOUND_Close(); // nothing is left started
+    return false;
+}
+
 void InitMusic(const char* path) {
-    if (FSOUND_GetVersion() < RequiredVersion) {
-        std::printf(
-            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
-            static_cast<double>(RequiredVersion));
-        std::fflush(stdout);
-        std::exit(1);
-    }
-    if (!FSOUND_Init(MixRate, 32, 2)) FailWithLibraryError();
-    SongHandle = FMUSIC_LoadSong(path);
-    if (!SongHandle) {
+    if (!StartSound()) EndWithLine(ErrorText());
+    if (!LoadSong(path)) {
         // The library's texts say neither which file nor what is wrong with
         // it: the reason the sound library recorded says both.
         PrintError();
-        FailWithLibraryError();
+        EndWithLine(MusicErrorText(FSOUND_GetError()));
     }
-    FMUSIC_SetOrderCallback(SongHandle, OnOrderChange, 1);
 }
 
 void PlayMusic() {

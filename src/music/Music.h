@@ -15,12 +15,17 @@ inline constexpr int MixRate = 44100;
 // and by the frame loop once per frame; read by the timeline several times a
 // frame. Every access is one whole 32-bit load or store.
 extern std::atomic<int32_t> CurrentOrder;
-// The loaded module; null until InitMusic has loaded it.
+// The loaded module; null until LoadMusic or InitMusic has loaded it.
 extern FMUSIC_MODULE* SongHandle;
 
 // Checks the library, starts the sound system, loads the module and installs
-// the order callback. Returns only on success: on failure it prints the
-// library's message on standard output and ends the process with status 1.
+// the order callback. False, after SetError, when any of it fails; nothing is
+// left started then.
+bool LoadMusic(const char* path);
+// The greeting's start-up of the same: returns only on success. On failure it
+// prints the library's message on standard output (after the file and the
+// reason on standard error, when the module could not be loaded) and ends
+// the process with status 1.
 void InitMusic(const char* path);
 void PlayMusic();
 void StopMusic();

@@ -1,5 +1,11 @@
 // ekudemo-capture: the greeting drawn offline, through the same timeline and
 // effect code as the programs, into PNG stills, raw frames, video or WAV.
+//
+// Its routines fail as every routine does (common/Error.h): the reason is
+// recorded with SetError and false returned. The modes at the bottom are the
+// program's entries: each prints a failure once (PrintError) and returns the
+// exit status. The worker threads of a video capture hand their reason to
+// the thread that reports it.
 #pragma once
 
 #include "driver/Demo.h"
@@ -16,32 +22,30 @@ inline constexpr const char* CaptureProgram = "ekudemo-capture";
 
 // Writes a 32-bit 0x00RRGGBB surface as an 8-bit RGB PNG, or with `raw` as its
 // pixels in little-endian 32-bit words, row by row, and puts the file in
-// place. False (with a message on standard error) when it cannot be written.
-bool WriteFrame(SDL_Surface* surface, bool raw, OutputFile& file);
+// place. False, after SetError, when it cannot be written.
+bool SaveFrame(SDL_Surface* surface, bool raw, OutputFile& file);
 
 // What the capture reads: dat/ and every file in it that it opens. No output
 // may be one of them or lie in dat/.
 std::span<const char* const> CaptureInputs();
 
-// Whether every file can be opened; the first that cannot is named on
-// standard error. The loaders end the process on a missing file, so the
-// capture checks first and fails before any output exists.
-bool Readable(std::span<const char* const> paths);
-
 // What the greeting's frames are drawn from, brought up by the greeting's own
 // start-up but silent (the music is positioned or rendered here, never
 // played) and with no window: the module, the caption font and the slot
-// pictures; rand() is seeded with `seed`. False, after a message, when a data
-// file cannot be read.
+// pictures; rand() is seeded with `seed`. False when a data file cannot be
+// read, after the start-up has printed which and why.
 bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed = 1);
 // Shuts all of it down, the media library included.
 void FreeGreetingData(SurfaceSlotArray& slots);
 
 // A 320x200 software surface, cleared to black, that stands in for the
-// display: no window is opened. Null after a message.
+// display: no window is opened. Null after SetError.
 SDL_Surface* MakeFrameSurface();
 
-// Each returns the process exit status.
+// A mode's end after a failure: the reason recorded last printed, once; 1.
+int CaptureFailed();
+
+// The modes. Each returns the process exit status.
 int CaptureStill(int32_t order, int32_t row, int32_t timeMs, unsigned seed, bool raw,
                  const char* out);
 int CaptureEffect(const char* effect, int32_t timeMs, unsigned seed, bool raw, const char* out);

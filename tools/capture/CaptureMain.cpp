@@ -2,6 +2,7 @@
 // options that apply to it.
 #include "capture/Capture.h"
 #include "capture/Streams.h"
+#include "common/Error.h"
 #include "driver/Desktop.h"
 
 #include <CLI/CLI.hpp>
@@ -23,8 +24,9 @@ const char* const Usage =
 
 // A usage error: what is wrong, the usage lines, status 2.
 int UsageError(const std::string& what) {
-    std::fprintf(stderr, "ekudemo-capture: %s\n%sRun with --help for more information.\n",
-                 what.c_str(), Usage);
+    SetError("%s", what.c_str());
+    PrintError();
+    std::fprintf(stderr, "%sRun with --help for more information.\n", Usage);
     return 2;
 }
 
@@ -105,12 +107,13 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    ProgramName = CaptureProgram;
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "ekudemo-capture: %s\n", e.what());
+        SetError("%s", e.what());
     } catch (...) {
-        std::fprintf(stderr, "ekudemo-capture: failed\n");
+        SetError("failed");
     }
-    return 1;
+    return CaptureFailed();
 }

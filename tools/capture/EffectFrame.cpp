@@ -6,42 +6,37 @@
 #include "driver/Gallery.h"
 #include "output/OutputFile.h"
 
-#include <cstdio>
-
 int CaptureEffect(const char* name, int32_t timeMs, unsigned seed, bool raw, const char* out) {
     const GalleryEffect* effect = FindGalleryEffect(name);
     if (!effect) {
-        std::fprintf(stderr, "ekudemo-capture: unknown effect \"%s\": use %s\n", name ? name : "",
-                     GalleryEffectNames().c_str());
-        return 1;
+        SetError("unknown effect \"%s\": use %s", name ? name : "", GalleryEffectNames().c_str());
+        return CaptureFailed();
     }
 
     OutputFile file;
-    if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
+    if (!OpenOutput(file, out, CaptureInputs())) return CaptureFailed();
     // The pictures and the flare data, no music, no window; the seed stands
     // in for the clock that seeds the gallery's flare cloud.
     SurfaceSlotArray slots;
     SDL_Surface* flareSprite = nullptr;
-    if (int status = StartUp({.program = "ekudemo-capture",
+    if (int status = StartUp({.program = CaptureProgram,
                               .music = MusicUse::None,
                               .font = false,
                               .display = false,
                               .flares = true,
                               .seed = seed},
                              slots, flareSprite))
-        return status;
+        return status; // the start-up said why
 
     SDL_Surface* screen = MakeFrameSurface();
-    int status = 1;
-    if (screen && !effect->prepare(slots, flareSprite)) {
-        PrintError();
-    } else if (screen) {
+    bool saved = false;
+    if (screen && effect->prepare(slots, flareSprite)) {
         DrawGalleryFrame(*effect, timeMs, screen);
-        if (WriteFrame(screen, raw, file)) status = 0;
+        saved = SaveFrame(screen, raw, file);
     }
 
     SDL_FreeSurface(screen);
     effect->release();
     ShutDown(slots, flareSprite);
-    return status;
+    return saved ? 0 : CaptureFailed();
 }

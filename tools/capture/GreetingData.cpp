@@ -1,14 +1,9 @@
 #include "capture/Capture.h"
 
 #include "common/Data.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "common/Error.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -27,29 +22,11 @@ std::span<const char* const> CaptureInputs() {
     return Inputs;
 }
 
-bool Readable(std::span<const char* const> paths) {
-    for (const char* path : paths) {
-        // Without blocking: a FIFO in place of a data file must not hang here.
-        const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            std::fprintf(stderr, "ekudemo-capture: cannot read \"%s\": %s\n", path,
-                         std::strerror(errno));
-            return false;
-        }
-        close(fd);
-    }
-    return true;
-}
-
 bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed) {
-    slots.fill(nullptr);
-    // What a frame needs from dat/: the module and the slot pictures; the
-    // font is optional (no captions without it).
-    if (!Readable({&ModuleFile, 1})) return false;
-    for (const DataPicture& picture : DataPictures)
-        if (picture.slot != NoSlot && !Readable({&picture.path, 1})) return false;
+    // Every loader refuses a missing or special file by name, without
+    // blocking on a FIFO; the font is optional (no captions without it).
     SDL_Surface* noSprite = nullptr;
-    return StartUp({.program = "ekudemo-capture",
+    return StartUp({.program = CaptureProgram,
                     .music = MusicUse::Silent,
                     .font = true,
                     .display = false,
@@ -67,8 +44,13 @@ SDL_Surface* MakeFrameSurface() {
     SDL_Surface* frame =
         SDL_CreateRGBSurface(SDL_SWSURFACE, ScreenWidth, ScreenHeight, 32, 0, 0, 0, 0);
     if (!frame)
-        std::fprintf(stderr, "ekudemo-capture: cannot make the frame: %s\n", SDL_GetError());
+        SetError("cannot make the frame: %s", SDL_GetError());
     else
         SDL_FillRect(frame, nullptr, 0);
     return frame;
+}
+
+int CaptureFailed() {
+    PrintError();
+    return 1;
 }

@@ -1,6 +1,6 @@
 #include "capture/Interrupt.h"
 
-#include "capture/Progress.h"
+#include "common/Error.h"
 
 #include <iterator>
 
@@ -36,8 +36,8 @@ InterruptWatch::~InterruptWatch() {
         sigaction(WatchedSignals[i], &old_[i], nullptr);
 }
 
-bool ReportInterrupt(const char* out) {
+bool CheckInterrupt(const char* out) {
     if (!Interrupted.load(std::memory_order_relaxed)) return false;
-    CaptureMessage("interrupted; \"%s\" is not written", out);
+    SetError("interrupted; \"%s\" is not written", out);
     return true;
 }

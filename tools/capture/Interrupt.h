@@ -23,5 +23,6 @@ class InterruptWatch {
     struct sigaction old_[WatchedCount] {};
 };
 
-// True, after a message, when the capture was interrupted.
-bool ReportInterrupt(const char* out);
+// True, after SetError saying that `out` is not written, once the capture
+// has been interrupted.
+bool CheckInterrupt(const char* out);

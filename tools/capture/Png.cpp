@@ -1,12 +1,12 @@
 #include "capture/Capture.h"
 
 #include "common/ByteOrder.h"
+#include "common/Error.h"
 #include "image/Surface.h"
 #include "output/OutputFile.h"
 
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -55,7 +55,7 @@ bool WritePng(const std::vector<uint32_t>& words, int width, int height, OutputF
             png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), width * 3, nullptr);
     }
     if (!made) {
-        std::fprintf(stderr, "ekudemo-capture: cannot make the PNG: %s\n", image.message);
+        SetError("cannot make the PNG: %s", image.message);
         png_image_free(&image);
         return false;
     }
@@ -64,17 +64,12 @@ bool WritePng(const std::vector<uint32_t>& words, int width, int height, OutputF
 
 } // namespace
 
-bool WriteFrame(SDL_Surface* surface, bool raw, OutputFile& file) {
+bool SaveFrame(SDL_Surface* surface, bool raw, OutputFile& file) {
     if (!surface || !surface->format || surface->format->BitsPerPixel != 32 || surface->w <= 0 ||
-        surface->h <= 0) {
-        std::fprintf(stderr, "ekudemo-capture: only 32-bit frames can be written\n");
-        return false;
-    }
+        surface->h <= 0)
+        return SetError("only 32-bit frames can be written");
     std::vector<uint32_t> words = PackedPixels(surface);
-    if (words.empty()) {
-        std::fprintf(stderr, "ekudemo-capture: cannot read the frame: %s\n", SDL_GetError());
-        return false;
-    }
+    if (words.empty()) return SetError("cannot read the frame: %s", SDL_GetError());
     const bool written =
         raw ? WriteRaw(words, file) : WritePng(words, surface->w, surface->h, file);
     return written && CommitOutput(file);

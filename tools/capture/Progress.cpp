@@ -3,31 +3,19 @@
 #include "driver/Timeline.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
 
-// True while the progress line waits for its next update. The encoding
-// thread's messages end it too.
-std::atomic<bool> ProgressOnLine{false};
+// True while the progress line waits for its next update.
+bool ProgressOnLine = false;
 
 } // namespace
 
 void EndProgressLine() {
-    if (ProgressOnLine.exchange(false)) std::fputc('\n', stderr);
-}
-
-void CaptureMessage(const char* format, ...) {
-    EndProgressLine();
-    std::fputs("ekudemo-capture: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
+    if (ProgressOnLine) std::fputc('\n', stderr);
+    ProgressOnLine = false;
 }
 
 void ShowProgress(Progress& p, int64_t frames, int fps, int32_t order, int32_t row) {

@@ -1,12 +1,10 @@
-// The capture's messages and its progress line on standard error: a message
-// after the progress line starts on a line of its own.
+// The video capture's progress line on standard error. The thread that
+// shows it ends it before it returns, so a message printed after the
+// capture starts on a line of its own.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-
-// "ekudemo-capture: " and the message, on a line of its own.
-void CaptureMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A one-line progress report, only for a person watching a terminal. The
 // greeting's length is not known before it is played; the music's position

@@ -1,6 +1,6 @@
 #include "capture/Streams.h"
 
-#include "capture/Progress.h"
+#include "common/Error.h"
 #include "driver/Demo.h"
 #include "output/OutputFile.h"
 
@@ -40,7 +40,7 @@ int SoundFrameSize(const OutputStream& s) {
 bool AddStream(MediaFile& m, OutputStream& s, const AVCodec* codec) {
     s.codec = avcodec_alloc_context3(codec);
     s.stream = avformat_new_stream(m.format, nullptr);
-    if (!s.codec || !s.stream) return AvFail("cannot start a stream", AVERROR(ENOMEM));
+    if (!s.codec || !s.stream) return SetAvError("cannot start a stream", AVERROR(ENOMEM));
     if (m.format->oformat->flags & AVFMT_GLOBALHEADER)
         s.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     return true;
@@ -50,9 +50,9 @@ bool AddStream(MediaFile& m, OutputStream& s, const AVCodec* codec) {
 // and the stream described.
 bool OpenStream(OutputStream& s, const char* name) {
     if (int error = avcodec_open2(s.codec, s.codec->codec, nullptr); error < 0)
-        return AvFail((std::string("cannot start the ") + name + " encoder").c_str(), error);
+        return SetAvError((std::string("cannot start the ") + name + " encoder").c_str(), error);
     if (int error = avcodec_parameters_from_context(s.stream->codecpar, s.codec); error < 0)
-        return AvFail("cannot describe a stream", error);
+        return SetAvError("cannot describe a stream", error);
     s.stream->time_base = s.codec->time_base;
     return true;
 }
@@ -101,10 +101,8 @@ bool OpenAudio(MediaFile& m, const Container& container) {
     bool planarFloat = false;
     for (const AVSampleFormat* f = codec->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f)
         if (*f == AV_SAMPLE_FMT_FLTP) planarFloat = true;
-    if (!planarFloat) {
-        CaptureMessage("the %s encoder does not take planar floats", container.audio);
-        return false;
-    }
+    if (!planarFloat)
+        return SetError("the %s encoder does not take planar floats", container.audio);
     OutputStream& s = m.audio;
     if (!AddStream(m, s, codec)) return false;
     AVCodecContext* c = s.codec;
@@ -118,14 +116,14 @@ bool OpenAudio(MediaFile& m, const Container& container) {
     if (std::strcmp(codec->name, "aac") == 0) av_opt_set(c->priv_data, "aac_coder", "fast", 0);
     if (!OpenStream(s, container.audio)) return false;
     s.frame = av_frame_alloc();
-    if (!s.frame) return AvFail("cannot make a sound frame", AVERROR(ENOMEM));
+    if (!s.frame) return SetAvError("cannot make a sound frame", AVERROR(ENOMEM));
     s.frame->format = AV_SAMPLE_FMT_FLTP;
     s.frame->sample_rate = MixRate;
     s.frame->nb_samples = SoundFrameSize(s);
     if (int error = av_channel_layout_copy(&s.frame->ch_layout, &c->ch_layout); error < 0)
-        return AvFail("cannot make a sound frame", error);
+        return SetAvError("cannot make a sound frame", error);
     if (int error = av_frame_get_buffer(s.frame, 0); error < 0)
-        return AvFail("cannot make a sound frame", error);
+        return SetAvError("cannot make a sound frame", error);
     return true;
 }
 
@@ -230,7 +228,7 @@ int CloseForMuxer(AVFormatContext*, AVIOContext* pb) {
 bool WriteSound(MediaFile& m, int frames) {
     OutputStream& s = m.audio;
     if (int error = av_frame_make_writable(s.frame); error < 0)
-        return AvFail("cannot make a sound frame", error);
+        return SetAvError("cannot make a sound frame", error);
     auto* left = reinterpret_cast<float*>(s.frame->data[0]);
     auto* right = reinterpret_cast<float*>(s.frame->data[1]);
     for (int i = 0; i < frames; ++i) {
@@ -246,11 +244,10 @@ bool WriteSound(MediaFile& m, int frames) {
 
 } // namespace
 
-bool AvFail(const char* what, int error) {
+bool SetAvError(const char* what, int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
-    CaptureMessage("%s: %s", what, text);
-    return false;
+    return SetError("%s: %s", what, text);
 }
 
 const Container* FindContainer(const char* out) {
@@ -260,13 +257,12 @@ const Container* FindContainer(const char* out) {
     for (const Container& c : Containers)
         if (dot && (!slash || dot > slash) && strcasecmp(dot, c.extension) == 0) found = &c;
     if (!found) {
-        CaptureMessage("\"%s\": a video's name ends in .mp4, .mkv, .mov or .webm", out);
+        SetError("\"%s\": a video's name ends in .mp4, .mkv, .mov or .webm", out);
         return nullptr;
     }
     for (const char* encoder : {found->video, found->audio})
         if (!avcodec_find_encoder_by_name(encoder)) {
-            CaptureMessage("this FFmpeg has no %s encoder, which %s needs", encoder,
-                           found->extension);
+            SetError("this FFmpeg has no %s encoder, which %s needs", encoder, found->extension);
             return nullptr;
         }
     return found;
@@ -290,12 +286,12 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     if (int error =
             avformat_alloc_output_context2(&m.format, nullptr, container.muxer, file.path.c_str());
         error < 0)
-        return AvFail("cannot start the video file", error);
+        return SetAvError("cannot start the video file", error);
     m.format->opaque = &file;
     m.format->io_open = OpenForMuxer;
     m.format->io_close2 = CloseForMuxer;
     m.format->pb = MakeIo(&file, true);
-    if (!m.format->pb) return AvFail("cannot start the video file", AVERROR(ENOMEM));
+    if (!m.format->pb) return SetAvError("cannot start the video file", AVERROR(ENOMEM));
     m.format->flags |= AVFMT_FLAG_CUSTOM_IO;
     // Packets are put in time order only once every stream has one waiting,
     // never early because one stream runs ahead: the file's order then
@@ -308,19 +304,19 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     m.video.packet = av_packet_alloc();
     m.audio.packet = av_packet_alloc();
     if (!m.video.packet || !m.audio.packet)
-        return AvFail("cannot start the video file", AVERROR(ENOMEM));
+        return SetAvError("cannot start the video file", AVERROR(ENOMEM));
     AVDictionary* options = nullptr;
     if (std::strcmp(container.muxer, "mp4") == 0 || std::strcmp(container.muxer, "mov") == 0)
         av_dict_set(&options, "movflags", "+faststart", 0); // playable while it downloads
     int error = avformat_write_header(m.format, &options);
     av_dict_free(&options);
-    if (error < 0) return AvFail("cannot write the video file", error);
+    if (error < 0) return SetAvError("cannot write the video file", error);
     return true;
 }
 
 bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame) {
     int error = avcodec_send_frame(s.codec, frame);
-    if (error < 0) return AvFail("cannot encode", error);
+    if (error < 0) return SetAvError("cannot encode", error);
     while ((error = avcodec_receive_packet(s.codec, s.packet)) >= 0) {
         // Every picture lasts one frame; without it the last one counts zero
         // and the video ends a frame before its sound.
@@ -329,9 +325,9 @@ bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame) {
         s.packet->stream_index = s.stream->index;
         std::lock_guard<std::mutex> lock(m.muxing);
         error = av_interleaved_write_frame(m.format, s.packet);
-        if (error < 0) return AvFail("cannot write the video file", error);
+        if (error < 0) return SetAvError("cannot write the video file", error);
     }
-    if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) return AvFail("cannot encode", error);
+    if (error != AVERROR(EAGAIN) && error != AVERROR_EOF) return SetAvError("cannot encode", error);
     return true;
 }
 
@@ -358,9 +354,10 @@ bool FinishSound(MediaFile& m) {
 bool FinishMedia(MediaFile& m) {
     std::lock_guard<std::mutex> lock(m.muxing);
     if (int error = av_write_trailer(m.format); error < 0)
-        return AvFail("cannot finish the video file", error);
+        return SetAvError("cannot finish the video file", error);
     avio_flush(m.format->pb);
-    if (m.format->pb->error < 0) return AvFail("cannot finish the video file", m.format->pb->error);
+    if (m.format->pb->error < 0)
+        return SetAvError("cannot finish the video file", m.format->pb->error);
     return true;
 }
 

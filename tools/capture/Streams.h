@@ -28,7 +28,7 @@ struct Container {
     const char* audio;
 };
 
-// OUT's container, or null after a message when its name ends otherwise or
+// OUT's container, or null after SetError when its name ends otherwise or
 // this FFmpeg lacks one of the encoders.
 const Container* FindContainer(const char* out);
 // FFmpeg's own log lines on standard error (for --verbose); off by default.
@@ -54,8 +54,8 @@ struct MediaFile {
     std::mutex muxing;
 };
 
-// Everything up to the file's header, written into `file`. False after a
-// message.
+// Everything up to the file's header, written into `file`. False after
+// SetError, as every routine here fails.
 bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int fps, int scale);
 // The video encoder alone, as OpenMedia sets it up, for measuring it.
 AVCodecContext* OpenVideoEncoder(const Container& container, int fps, int scale);
@@ -72,5 +72,5 @@ bool FinishMedia(MediaFile& m);
 // Frees everything; the file is closed if it is still open.
 void CloseMedia(MediaFile& m);
 
-// "ekudemo-capture: WHAT: FFmpeg's text for ERROR"; false.
-bool AvFail(const char* what, int error);
+// SetError("WHAT: FFmpeg's text for ERROR"); false.
+bool SetAvError(const char* what, int error);

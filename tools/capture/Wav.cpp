@@ -2,10 +2,10 @@
 // the greeting's end.
 #include "capture/Capture.h"
 #include "capture/Interrupt.h"
-#include "capture/Progress.h"
 #include "common/ByteOrder.h"
 
 #include "common/Data.h"
+#include "common/Error.h"
 #include "driver/Timeline.h"
 #include "music/Music.h"
 #include "output/OutputFile.h"
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 #include <vector>
@@ -42,44 +41,54 @@ std::array<uint8_t, 44> WavHeader(uint32_t dataBytes) {
     return h;
 }
 
-int WriteWav(OutputFile& file, const char* out) {
-    if (!WriteOutput(file, WavHeader(0).data(), 44)) return 1;
-    // RIFF sizes are 32-bit: stop well before they would wrap.
-    constexpr uint64_t MaxDataBytes = 0xFFFFFFFFu - 64;
-    uint64_t dataBytes = 0;
+// RIFF sizes are 32-bit: stop well before they would wrap.
+constexpr uint64_t MaxDataBytes = 0xFFFFFFFFu - 64;
+
+// The music rendered on by one chunk, its samples added to `bytes` as
+// little-endian words. Returns the stereo frames rendered, or -1 after
+// SetError when the capture must stop.
+int RenderWavChunk(const char* out, std::vector<uint8_t>& bytes, uint64_t& dataBytes) {
+    if (CheckInterrupt(out)) return -1;
     std::array<int16_t, 2 * WavChunk> chunk;
+    const int got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), WavChunk), 0, WavChunk);
+    const size_t at = bytes.size();
+    bytes.resize(at + size_t(4 * got));
+    for (size_t i = 0; i < size_t(2 * got); ++i)
+        PutLe16(bytes, at + 2 * i, uint16_t(chunk[i]));
+    dataBytes += uint64_t(4 * got);
+    if (dataBytes > MaxDataBytes) {
+        SetError("the music is too long for a WAV file");
+        return -1;
+    }
+    return got;
+}
+
+// The samples up to the greeting's end, after a header that is filled in
+// once their length is known. The file is written in large pieces.
+bool WriteSamples(OutputFile& file, const char* out, uint64_t& dataBytes) {
+    if (!WriteOutput(file, WavHeader(0).data(), 44)) return false;
     std::vector<uint8_t> bytes;
     bytes.reserve(1 << 16);
-    for (;;) {
-        const bool more = FMUSIC_GetOrder(SongHandle) < EndOrder;
+    for (bool last = false; !last;) {
         int got = 0;
-        if (more) {
-            if (ReportInterrupt(out)) return 1;
-            got = std::clamp(FMUSIC_Render(SongHandle, chunk.data(), WavChunk), 0, WavChunk);
-            const size_t at = bytes.size();
-            bytes.resize(at + size_t(4 * got));
-            for (size_t i = 0; i < size_t(2 * got); ++i)
-                PutLe16(bytes, at + 2 * i, uint16_t(chunk[i]));
-            dataBytes += uint64_t(4 * got);
-            if (dataBytes > MaxDataBytes) {
-                CaptureMessage("the music is too long for a WAV file");
-                return 1;
-            }
-        }
-        const bool last = !more || got < WavChunk || FMUSIC_IsFinished(SongHandle);
+        const bool more = FMUSIC_GetOrder(SongHandle) < EndOrder;
+        if (more && (got = RenderWavChunk(out, bytes, dataBytes)) < 0) return false;
+        last = !more || got < WavChunk || FMUSIC_IsFinished(SongHandle);
         if (last || bytes.size() + 4 * WavChunk > bytes.capacity()) {
-            if (!WriteOutput(file, bytes.data(), bytes.size())) return 1;
+            if (!WriteOutput(file, bytes.data(), bytes.size())) return false;
             bytes.clear();
         }
-        if (last) break;
     }
+    return true;
+}
+
+bool WriteWav(OutputFile& file, const char* out) {
+    uint64_t dataBytes = 0;
+    if (!WriteSamples(file, out, dataBytes)) return false;
     const std::array<uint8_t, 44> header = WavHeader(uint32_t(dataBytes));
-    if (pwrite(file.fd, header.data(), header.size(), 0) != ssize_t(header.size())) {
-        CaptureMessage("cannot write \"%s\": %s", out, std::strerror(errno));
-        return 1;
-    }
-    if (ReportInterrupt(out) || !CommitOutput(file)) return 1;
-    return 0;
+    if (pwrite(file.fd, header.data(), header.size(), 0) != ssize_t(header.size()))
+        return SetError("cannot write \"%s\": %s", out, std::strerror(errno));
+    return !CheckInterrupt(out) && CommitOutput(file);
 }
 
 } // namespace
@@ -87,13 +96,14 @@ int WriteWav(OutputFile& file, const char* out) {
 int CaptureWav(const char* out) {
     InterruptWatch watch;
     OutputFile file;
-    if (!OpenOutput(file, CaptureProgram, out, CaptureInputs())) return 1;
-    const char* const data[] = {ModuleFile};
-    if (!Readable(data)) return 1;
+    if (!OpenOutput(file, out, CaptureInputs())) return CaptureFailed();
+    // Only the music, without a sound device: rendered here.
     FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
-    InitMusic(ModuleFile);
-    const int status = Interrupted.load() ? (ReportInterrupt(out), 1) : WriteWav(file, out);
-    StopMusic();
+    bool written = false;
+    if (LoadMusic(ModuleFile)) {
+        written = !CheckInterrupt(out) && WriteWav(file, out);
+        StopMusic();
+    }
     SDL_Quit();
-    return status;
+    return written ? 0 : CaptureFailed();
 }

@@ -64,8 +64,11 @@ std::filesystem::path OutPath(const std::filesystem::path& dir, const char* path
 // Each file appears whole or not at all: a full disk leaves the old file.
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     OutputFile file;
-    return OpenOutput(file, "ekudemo-makedata", path.c_str()) &&
-           WriteOutput(file, bytes.data(), bytes.size()) && CommitOutput(file);
+    if (OpenOutput(file, path.c_str()) && WriteOutput(file, bytes.data(), bytes.size()) &&
+        CommitOutput(file))
+        return true;
+    PrintError();
+    return false;
 }
 
 bool ReadFile(const char* path, std::vector<uint8_t>& bytes,

@@ -1,9 +1,9 @@
 #include "output/OutputFile.h"
 
+#include "common/Error.h"
+
 #include <cerrno>
 #include <csignal>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -15,20 +15,8 @@ bool OutputWithoutUnnamedFiles = false;
 
 namespace {
 
-void Message(const OutputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void Message(const OutputFile& file, const char* format, ...) {
-    std::fprintf(stderr, "%s: ", file.program.c_str());
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-}
-
 bool CannotWrite(const OutputFile& file, int error) {
-    Message(file, "cannot write \"%s\": %s", file.path.c_str(), std::strerror(error));
-    return false;
+    return SetError("cannot write \"%s\": %s", file.path.c_str(), std::strerror(error));
 }
 
 const char* KindOf(mode_t mode) {
@@ -50,16 +38,14 @@ bool CheckTarget(OutputFile& file) {
         return true;
     }
     if (!S_ISREG(st.st_mode)) {
-        Message(file, "\"%s\" is %s: only a regular file is replaced", file.path.c_str(),
-                KindOf(st.st_mode));
-        return false;
+        return SetError("\"%s\" is %s: only a regular file is replaced", file.path.c_str(),
+                        KindOf(st.st_mode));
     }
     // Root may write anything: a file with no write permission at all is
     // read-only all the same.
     if ((st.st_mode & 0222) == 0 ||
         faccessat(file.folder, file.name.c_str(), W_OK, AT_EACCESS) != 0) {
-        Message(file, "\"%s\" is read-only: it is not replaced", file.path.c_str());
-        return false;
+        return SetError("\"%s\" is read-only: it is not replaced", file.path.c_str());
     }
     file.mode = st.st_mode & 07777;
     file.owner = st.st_uid;
@@ -79,37 +65,31 @@ bool CheckInputs(OutputFile& file, std::span<const char* const> inputs) {
         struct stat st {};
         if (exists && stat(input, &st) == 0 && st.st_dev == target.st_dev &&
             st.st_ino == target.st_ino) {
-            Message(file, "\"%s\" is \"%s\", which the program reads: it is not replaced",
-                    file.path.c_str(), input);
-            return false;
+            return SetError("\"%s\" is \"%s\", which the program reads: it is not replaced",
+                            file.path.c_str(), input);
         }
     }
     for (const char* input : inputs) {
         struct stat st {};
         if (stat(input, &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == folder.st_dev &&
             st.st_ino == folder.st_ino) {
-            Message(file,
-                    "\"%s\" is in \"%s\", which holds what the program reads: nothing is "
-                    "written there",
-                    file.path.c_str(), input);
-            return false;
+            return SetError("\"%s\" is in \"%s\", which holds what the program reads: "
+                            "nothing is written there",
+                            file.path.c_str(), input);
         }
     }
     return true;
 }
 
 // Splits the name and opens its folder.
-bool OpenFolder(OutputFile& file, const char* program, const char* path) {
-    file.program = program;
+bool OpenFolder(OutputFile& file, const char* path) {
     file.path = path;
     const std::string whole = path;
     const std::string::size_type slash = whole.rfind('/');
     std::string folder = slash == std::string::npos ? "." : whole.substr(0, slash + 1);
     file.name = slash == std::string::npos ? whole : whole.substr(slash + 1);
-    if (file.name.empty() || file.name == "." || file.name == "..") {
-        Message(file, "\"%s\" is not a file name", path);
-        return false;
-    }
+    if (file.name.empty() || file.name == "." || file.name == "..")
+        return SetError("\"%s\" is not a file name", path);
     if (file.folder >= 0) close(file.folder);
     file.folder = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (file.folder < 0) return CannotWrite(file, errno);
@@ -179,11 +159,9 @@ OutputFile::~OutputFile() {
     if (folder >= 0) close(folder);
 }
 
-bool OpenOutput(OutputFile& file, const char* program, const char* path,
-                std::span<const char* const> inputs) {
+bool OpenOutput(OutputFile& file, const char* path, std::span<const char* const> inputs) {
     DiscardOutput(file);
-    if (!OpenFolder(file, program, path) || !CheckTarget(file) || !CheckInputs(file, inputs))
-        return false;
+    if (!OpenFolder(file, path) || !CheckTarget(file) || !CheckInputs(file, inputs)) return false;
     file.fd = OutputWithoutUnnamedFiles
                   ? -1
                   : openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, NewFileMode(file));

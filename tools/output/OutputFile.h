@@ -15,12 +15,12 @@
 // stands in for it and is removed on every path that returns.
 //
 //   OutputFile file;
-//   if (!OpenOutput(file, "ekudemo-capture", out, inputs)) return 1;
-//   if (!WriteOutput(file, bytes, size)) return 1;   // or write to file.fd
-//   if (!CommitOutput(file)) return 1;               // else nothing is left
+//   if (!OpenOutput(file, out, inputs)) return false;
+//   if (!WriteOutput(file, bytes, size)) return false; // or write to file.fd
+//   if (!CommitOutput(file)) return false;             // else nothing is left
 //
-// Each routine prints "PROGRAM: ..." with the reason on standard error when it
-// fails and returns false.
+// Each routine that fails records the reason, naming the output, with
+// SetError (common/Error.h) and returns false; it prints nothing.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +30,6 @@
 
 struct OutputFile {
     int fd = -1;           // the file being written
-    std::string program;   // for messages
     std::string path;      // the output's name as given
     std::string name;      // its last component
     int folder = -1;       // its folder, opened
@@ -48,8 +47,7 @@ struct OutputFile {
 
 // Checks `path` as above against the files and folders in `inputs` and starts
 // the unnamed file.
-bool OpenOutput(OutputFile& file, const char* program, const char* path,
-                std::span<const char* const> inputs = {});
+bool OpenOutput(OutputFile& file, const char* path, std::span<const char* const> inputs = {});
 // Writes all of `data` at the file's current offset.
 bool WriteOutput(OutputFile& file, const void* data, size_t size);
 // Puts the complete file in place of the output's name.
