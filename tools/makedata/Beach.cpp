@@ -29,7 +29,7 @@ void Balloon(Canvas& c, int cx, int cy, Rgb colour, int sx, int sy) {
                 Ink(c, Mix(colour, Rgb{40, 0, 40}, 90)));
 }
 
-// A five-pointed star (starfish, sparkles).
+// A five-pointed star: the starfish.
 void Star(Canvas& c, double cx, double cy, double outer, double inner, double turn, uint8_t index) {
     Points p;
     for (int i = 0; i < 10; ++i) {
