@@ -43,15 +43,24 @@ int Bayer(int x, int y) {
     return Matrix[y & 3][x & 3];
 }
 
+namespace {
+
+bool Inside(const Canvas& c, int x, int y) {
+    return x >= 0 && y >= 0 && x < c.width && y < c.height;
+}
+
+size_t Offset(const Canvas& c, int x, int y) {
+    return static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x);
+}
+
+} // namespace
+
 void Plot(Canvas& c, int x, int y, uint8_t index) {
-    if (x < 0 || y < 0 || x >= c.width || y >= c.height) return;
-    c.pixels[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)] =
-        index;
+    if (Inside(c, x, y)) c.pixels[Offset(c, x, y)] = index;
 }
 
 uint8_t Peek(const Canvas& c, int x, int y) {
-    if (x < 0 || y < 0 || x >= c.width || y >= c.height) return 0;
-    return c.pixels[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
+    return Inside(c, x, y) ? c.pixels[Offset(c, x, y)] : 0;
 }
 
 void FillRect(Canvas& c, int x0, int y0, int x1, int y1, uint8_t index) {
@@ -117,11 +126,8 @@ void ThickLine(Canvas& c, double x0, double y0, double x1, double y1, double thi
 }
 
 void Outline(Canvas& c, uint8_t from, uint8_t index) {
-    std::vector<uint8_t> copy = c.pixels;
-    auto at = [&](int x, int y) -> uint8_t {
-        if (x < 0 || y < 0 || x >= c.width || y >= c.height) return from;
-        return copy[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)];
-    };
+    const Canvas before = c;
+    auto at = [&](int x, int y) { return Inside(before, x, y) ? Peek(before, x, y) : from; };
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x)
             if (at(x, y) == from && (at(x - 1, y) != from || at(x + 1, y) != from ||

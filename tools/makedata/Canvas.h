@@ -3,8 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 struct Rgb {

@@ -21,7 +21,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,26 +56,17 @@ Canvas DrawPicture(const DataPicture& picture) {
     }
 }
 
-// Where a file of the data table goes in the output folder.
-std::filesystem::path OutPath(const std::filesystem::path& dir, const char* path) {
-    return dir / DataFileName(path);
-}
-
 // Each file appears whole or not at all: a full disk leaves the old file.
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     OutputFile file;
-    if (OpenOutput(file, path.c_str()) && WriteOutput(file, bytes.data(), bytes.size()) &&
-        CommitOutput(file))
-        return true;
-    PrintError();
-    return false;
+    return OpenOutput(file, path.c_str()) && WriteOutput(file, bytes.data(), bytes.size()) &&
+           CommitOutput(file);
 }
 
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes,
-              const char* hint = " (package fonts-liberation2)") {
+// A file of the font's package.
+bool ReadFontFile(const char* path, std::vector<uint8_t>& bytes) {
     if (ReadDataFile(path, "file", 32 << 20, DataLimit::Refuse, bytes)) return true;
-    std::fprintf(stderr, "ekudemo-makedata: %s%s\n", ErrorText(), hint);
-    return false;
+    return SetError("%s (package fonts-liberation2)", ErrorText());
 }
 
 // The font's copyright and OFL text: the "Files: *" paragraph of the package's
@@ -83,14 +74,12 @@ bool ReadFile(const char* path, std::vector<uint8_t>& bytes,
 // taken off.
 bool FontLicence(std::vector<uint8_t>& text) {
     std::vector<uint8_t> raw;
-    if (!ReadFile(FontCopyright, raw)) return false;
+    if (!ReadFontFile(FontCopyright, raw)) return false;
     const std::string all(raw.begin(), raw.end());
     const std::string head = "\nFiles: *\n";
     const size_t at = all.find(head);
-    if (at == std::string::npos || all.find("SIL-OFL-1.1", at) == std::string::npos) {
-        std::fprintf(stderr, "ekudemo-makedata: no OFL text in %s\n", FontCopyright);
-        return false;
-    }
+    if (at == std::string::npos || all.find("SIL-OFL-1.1", at) == std::string::npos)
+        return SetError("no OFL text in %s", FontCopyright);
     std::string out = std::string("Liberation Sans Bold (") + FontFile +
                       "), from Debian's fonts-liberation2 package.\n\n";
     size_t pos = at + head.size();
@@ -110,67 +99,46 @@ bool FontLicence(std::vector<uint8_t>& text) {
 
 // The report on the song composed here, or on a module file. A file is
 // measured with this song's parts and chord chart when its channels match.
-int SongReportCommand(const std::string& file) {
+bool SongReportCommand(const std::string& file) {
     std::vector<uint8_t> module;
     std::string title = "the song as composed by the generator";
     if (file.empty()) {
         module = ComposeSong();
-        if (module.empty()) {
-            PrintError();
-            return 1;
-        }
+        if (module.empty()) return false;
     } else {
         // Read as the greeting reads its music: a plain file, within its size.
-        if (!ReadDataFile(file.c_str(), "music", ModuleSizeLimit, DataLimit::Refuse, module)) {
-            PrintError();
-            return 1;
-        }
+        if (!ReadDataFile(file.c_str(), "music", ModuleSizeLimit, DataLimit::Refuse, module))
+            return false;
         title = file;
     }
     const std::optional<SongAnalysis> song = AnalyseSong(module, SongVoices(), SongBeats());
-    if (!song) {
-        SetError("%s: %s", title.c_str(), ErrorText());
-        PrintError();
-        return 1;
-    }
+    if (!song) return SetError("%s: %s", title.c_str(), ErrorText());
     std::fputs(SongReport(*song, title).c_str(), stdout);
-    return 0;
+    return true;
 }
 
-int WriteData(const std::filesystem::path& dir) {
+// The folder and the data table's files in it, in the table's order.
+bool WriteData(const std::filesystem::path& dir) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
-    if (error) {
-        std::fprintf(stderr, "ekudemo-makedata: cannot create %s: %s\n", dir.c_str(),
-                     error.message().c_str());
-        return 1;
-    }
+    if (error) return SetError("cannot create %s: %s", dir.c_str(), error.message().c_str());
+    auto write = [&](const char* path, const std::vector<uint8_t>& bytes) {
+        return WriteFile(dir / DataFileName(path), bytes);
+    };
     for (const DataPicture& picture : DataPictures) {
         const std::vector<uint8_t> pcx = EncodePcx(DrawPicture(picture));
-        if (pcx.empty()) {
-            std::fprintf(stderr, "ekudemo-makedata: %s: %s\n", picture.path, ErrorText());
-            return 1;
-        }
-        if (!WriteFile(OutPath(dir, picture.path), pcx)) return 1;
+        if (pcx.empty()) return SetError("%s: %s", picture.path, ErrorText());
+        if (!write(picture.path, pcx)) return false;
     }
-
     const std::vector<uint8_t> song = ComposeSong();
-    if (song.empty()) {
-        PrintError();
-        return 1;
-    }
-    if (!WriteFile(OutPath(dir, ModuleFile), song)) return 1;
-    if (!WriteFile(OutPath(dir, IconFile), DrawIcon())) return 1;
-
+    if (song.empty() || !write(ModuleFile, song) || !write(IconFile, DrawIcon())) return false;
     std::vector<uint8_t> font, licence;
-    if (!ReadFile(FontSource, font) || !FontLicence(licence)) return 1;
-    if (!WriteFile(OutPath(dir, FontFile), font) ||
-        !WriteFile(OutPath(dir, FontLicenceFile), licence))
-        return 1;
-    return 0;
+    return ReadFontFile(FontSource, font) && FontLicence(licence) && write(FontFile, font) &&
+           write(FontLicenceFile, licence);
 }
 
-// The command line, then the song report or the data files.
+// The command line, then the song report or the data files: 0, 1 when they
+// fail, 2 for a command line it does not understand.
 int Run(int argc, char** argv) {
     constexpr const char* Usage =
         "usage: ekudemo-makedata OUTDIR | ekudemo-makedata --song-report [MODULE]\n";
@@ -194,23 +162,29 @@ int Run(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "ekudemo-makedata: %s\n%s", e.what(), Usage);
+        SetError("%s", e.what());
+        PrintError();
+        std::fputs(Usage, stderr);
         return 2;
     }
-    if (reportOption->count() > 0) return SongReportCommand(report);
-    return WriteData(outdir);
+    const bool done = reportOption->count() > 0 ? SongReportCommand(report) : WriteData(outdir);
+    if (!done) PrintError();
+    return done ? 0 : 1;
 }
 
 } // namespace
 
 // CLI11's set-up and the library's allocations can still throw: say so and fail.
 int main(int argc, char** argv) {
+    // Its messages name it so whatever name it was started by.
+    ProgramName = "ekudemo-makedata";
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "ekudemo-makedata: %s\n", e.what());
+        SetError("%s", e.what());
     } catch (...) {
-        std::fprintf(stderr, "ekudemo-makedata: failed\n");
+        SetError("failed");
     }
+    PrintError();
     return 1;
 }

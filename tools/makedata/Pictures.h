@@ -1,4 +1,6 @@
-// The greeting's pictures, each drawn from scratch.
+// The greeting's pictures, each drawn from scratch in a file of its own
+// (Beach.cpp, Crab.cpp, Head.cpp, Letters.cpp, Texture.cpp, Cake.cpp,
+// Flare.cpp); what several of them paint with is in Paint.h.
 #pragma once
 
 #include "Canvas.h"
