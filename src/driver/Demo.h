@@ -1,7 +1,9 @@
 // The greeting's own main routine and what the other programs (gallery,
 // capture) share with it: start-up and shutdown, the frame for a music
-// position, the clock, the picture slots and input.
+// position, the picture slots and input.
 #pragma once
+
+#include "common/Frame.h"
 
 #include <SDL.h>
 
@@ -9,20 +11,12 @@
 #include <cstdint>
 #include <optional>
 
-inline constexpr int ScreenWidth = 320;
-inline constexpr int ScreenHeight = 200;
 inline constexpr int SlotCount = 20;
 
 using SurfaceSlotArray = std::array<SDL_Surface*, SlotCount>;
 
-// Milliseconds of the frame being drawn; the effects' animation time.
-extern int32_t FrameTime;
 // The 320x200x32 display surface.
 extern SDL_Surface* Screen;
-
-// The system's millisecond clock: CLOCK_MONOTONIC in milliseconds, as a
-// signed 32-bit value.
-int32_t MilliClock();
 
 // Creates and loads the slot pictures of the data table (colour keys on the
 // crab and head frames) in start-up order. Slots 9-19 are left null. False,

@@ -1,6 +1,6 @@
 #include "effects/unscheduled/Flares.h"
 
-#include "driver/Demo.h"
+#include "common/Frame.h"
 #include "image/Surface.h"
 
 #include <algorithm>
