@@ -162,10 +162,6 @@ bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t 
     return over || FMUSIC_IsFinished(SongHandle);
 }
 
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    return StartUp(StartOptions{}, slots, flareSprite);
-}
-
 bool RunFrame(const SurfaceSlotArray& slots) {
     bool quit = DrawMusicFrame(Screen, slots, MilliClock());
     SDL_Flip(Screen);
@@ -175,17 +171,13 @@ bool RunFrame(const SurfaceSlotArray& slots) {
     return quit;
 }
 
-void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    ShutDown(slots, flareSprite);
-}
-
 int RunDemo(int, char**) {
     SurfaceSlotArray slots{};
     SDL_Surface* flareSprite = nullptr;
-    if (int status = StartDemo(slots, flareSprite)) return status;
+    if (int status = StartUp(StartOptions{}, slots, flareSprite)) return status;
     while (!RunFrame(slots)) {
     }
-    StopDemo(slots, flareSprite);
+    ShutDown(slots, flareSprite);
     std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
     return 0;
 }

@@ -71,16 +71,9 @@ void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 // FMUSIC_SetPosition first; the position reads back as it was set.
 bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t timeMs);
 
-// The greeting in three steps, for RunDemo and for tests and benchmarks that
-// drive it frame by frame.
-// Start-up: StartUp with everything. Returns 0, or the exit status after a
-// failure it has reported (a music failure ends the process there, see
-// InitMusic).
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
-// One frame: clock, music position, scene, page flip, clearing, input.
-// Returns true when the greeting is over.
+// One frame of the greeting's loop, between StartUp with everything and
+// ShutDown: clock, music position, scene, page flip, clearing, input. Returns
+// true when the greeting is over.
 bool RunFrame(const SurfaceSlotArray& slots);
-// Shutdown: stops the music and releases everything start-up made.
-void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 
 int RunDemo(int argc, char** argv);

@@ -8,11 +8,13 @@
 #include <cstdlib>
 
 std::array<FlarePoint, FlareCount> FlarePoints;
-std::array<FlarePoint, FlareCount> RotatedFlarePoints;
 std::array<uint32_t, 256> GreyRamp;
 uint8_t* GlowBuffer = nullptr;
 
 namespace {
+
+// The cloud as the last frame turned it.
+std::array<FlarePoint, FlareCount> RotatedFlarePoints;
 
 constexpr int GlowWidth = ScreenWidth;
 constexpr int GlowHeight = ScreenHeight;
