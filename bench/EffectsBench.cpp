@@ -1,5 +1,6 @@
 // The twister and whole greeting frames, each beside a plain copy or fill of
 // the same output bytes measured in the same run.
+#include "BenchSupport.h"
 #include "common/Data.h"
 #include "driver/Demo.h"
 #include "driver/Timeline.h"
@@ -67,13 +68,7 @@ void BM_MemsetFrame(benchmark::State& state) {
 BENCHMARK(BM_MemsetFrame);
 
 void BM_MemcpyFrame(benchmark::State& state) {
-    std::vector<uint8_t> from(FrameBytes, 7), to(FrameBytes);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), to.size());
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(FrameBytes));
+    MemcpyBaseline(state, FrameBytes);
 }
 BENCHMARK(BM_MemcpyFrame);
 

@@ -1,6 +1,7 @@
 // The unscheduled effects, each beside a memcpy of the bytes it writes,
 // measured in the same run so the ratio says how far from copying they are.
-#include "driver/Demo.h"
+#include "BenchSupport.h"
+#include "common/Frame.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/TileWobble.h"
 #include "effects/unscheduled/Tunnel.h"
@@ -9,8 +10,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -22,16 +21,6 @@ void FillPattern(SDL_Surface* s) {
     auto* p = static_cast<uint32_t*>(s->pixels);
     for (int i = 0; i < s->w * s->h; ++i)
         p[i] = uint32_t(i) * 2654435761u;
-}
-
-void MemcpyBaseline(benchmark::State& state, size_t bytes) {
-    std::vector<uint8_t> from(bytes, 1), to(bytes);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
 
 void BM_Memcpy_TunnelFrame(benchmark::State& state) {

@@ -63,17 +63,12 @@ TEST_F(Caption, NothingIsDrawnBeforeTheFirstCaption) {
 TEST_F(Caption, GlyphsArePureRedOverTheBackdrop) {
     SetCaption("ekuppu");
     ASSERT_NE(CaptionSurface, nullptr);
-    EXPECT_EQ(CaptionColor.r, 255);
-    EXPECT_EQ(CaptionColor.g, 0);
-    EXPECT_EQ(CaptionColor.b, 0);
     EXPECT_TRUE(CaptionSurface->flags & SDL_SRCCOLORKEY);
     EXPECT_EQ(CaptionSurface->format->colorkey, 0u);
     DrawCaption(19, 4, screen.get());
     ExpectCaptionAt(19, 4);
     EXPECT_GT(Count(Red), 20);
     EXPECT_EQ(Count(Red) + Count(Backdrop), 320 * 200);
-    EXPECT_EQ(CaptionRect.x, 19);
-    EXPECT_EQ(CaptionRect.y, 4);
 }
 
 TEST_F(Caption, ClippedAtTheEdgesAndGoneWhollyOff) {
@@ -120,7 +115,8 @@ TEST_F(Caption, Latin1ByteE4IsTheFontsAUmlaut) {
     SetCaption("t\xE4"
                "ytt\xE4"
                "nee");
-    SDL_Surface* utf8 = TTF_RenderUTF8_Solid(CaptionFont, "t\xC3\xA4ytt\xC3\xA4nee", CaptionColor);
+    SDL_Surface* utf8 =
+        TTF_RenderUTF8_Solid(CaptionFont, "t\xC3\xA4ytt\xC3\xA4nee", {255, 0, 0, 0});
     ASSERT_NE(utf8, nullptr);
     ASSERT_EQ(CaptionSurface->w, utf8->w);
     ASSERT_EQ(CaptionSurface->h, utf8->h);

@@ -65,7 +65,7 @@ TEST(GreetingInProcess, EscapeDuringTheFirstFrameEndsItAfterThatFrame) {
 
     SurfaceSlotArray slots{};
     SDL_Surface* flareSprite = nullptr;
-    ASSERT_EQ(StartDemo(slots, flareSprite), 0);
+    ASSERT_EQ(StartUp(StartOptions{}, slots, flareSprite), 0);
     SDL_Event escape{};
     escape.type = SDL_KEYDOWN;
     escape.key.state = SDL_PRESSED;
@@ -75,7 +75,7 @@ TEST(GreetingInProcess, EscapeDuringTheFirstFrameEndsItAfterThatFrame) {
     while (!RunFrame(slots) && frames < 1000)
         ++frames;
     BuildTunnelTables(); // as if an effect had used them
-    StopDemo(slots, flareSprite);
+    ShutDown(slots, flareSprite);
     fs::current_path(previous);
 
     EXPECT_EQ(frames, 1);

@@ -63,31 +63,6 @@ TEST(CommandLine, AnythingElseIsAUsageErrorWithStatus2AndNothingPlays) {
         }
 }
 
-// Parses `args` as the greeting's command line; -1 when it would go on.
-int Parse(std::vector<std::string> args) {
-    args.insert(args.begin(), "ekudemo");
-    std::vector<char*> argv;
-    argv.reserve(args.size());
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    WindowScale = 0;
-    return ParseDisplayCommandLine(int(argv.size()), argv.data(), "ekudemo", "");
-}
-
-TEST(CommandLine, WindowScaleIsThreeUnlessGivenAndFullScreenWithoutTheOption) {
-    EXPECT_EQ(Parse({}), -1);
-    EXPECT_EQ(WindowScale, 0);
-    EXPECT_EQ(ScreenModeFlags(), 0xE0000001u); // hardware, palette, double-buffered, full screen
-    EXPECT_EQ(Parse({"--window"}), -1);
-    EXPECT_EQ(WindowScale, 3);
-    EXPECT_EQ(Parse({"--window", "2"}), -1);
-    EXPECT_EQ(WindowScale, 2);
-    EXPECT_EQ(Parse({"--window=16"}), -1);
-    EXPECT_EQ(WindowScale, 16);
-    EXPECT_EQ(ScreenModeFlags(), 0x60000001u); // the same without full screen
-    WindowScale = 0;
-}
-
 // Sets or removes an environment variable for the test's length.
 class ScopedEnv {
   public:
@@ -107,12 +82,45 @@ std::string Env(const char* name) {
     return value ? value : "(unset)";
 }
 
+// Parses `args` as the greeting's command line; -1 when it would go on.
+int Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "ekudemo");
+    std::vector<char*> argv;
+    argv.reserve(args.size());
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    return ParseDisplayCommandLine(int(argv.size()), argv.data(), "ekudemo", "");
+}
+
+// The window scale the last command line asked sdl12-compat for.
+std::string ScaleAsked() {
+    ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", nullptr);
+    ScopedEnv method("SDL12COMPAT_SCALE_METHOD", nullptr);
+    ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", nullptr);
+    PrepareDisplayEnvironment();
+    return Env("SDL12COMPAT_WINDOW_SCALING");
+}
+
+TEST(CommandLine, WindowScaleIsThreeUnlessGivenAndFullScreenWithoutTheOption) {
+    EXPECT_EQ(Parse({}), -1);
+    EXPECT_EQ(ScaleAsked(), "(unset)");
+    EXPECT_EQ(ScreenModeFlags(), 0xE0000001u); // hardware, palette, double-buffered, full screen
+    EXPECT_EQ(Parse({"--window"}), -1);
+    EXPECT_EQ(ScaleAsked(), "3");
+    EXPECT_EQ(Parse({"--window", "2"}), -1);
+    EXPECT_EQ(ScaleAsked(), "2");
+    EXPECT_EQ(Parse({"--window=16"}), -1);
+    EXPECT_EQ(ScaleAsked(), "16");
+    EXPECT_EQ(ScreenModeFlags(), 0x60000001u); // the same without full screen
+    Parse({});
+}
+
 TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowScale) {
     {
         ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", nullptr);
         ScopedEnv method("SDL12COMPAT_SCALE_METHOD", nullptr);
         ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", nullptr);
-        WindowScale = 0;
+        Parse({});
         PrepareDisplayEnvironment();
         EXPECT_EQ(Env("SDL12COMPAT_SYNC_TO_VBLANK"), "1");
         EXPECT_EQ(Env("SDL12COMPAT_SCALE_METHOD"), "nearest");
@@ -122,25 +130,25 @@ TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowSca
         ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", "0");
         ScopedEnv method("SDL12COMPAT_SCALE_METHOD", "linear");
         ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", "1.5");
-        WindowScale = 4;
+        Parse({"--window", "4"});
         PrepareDisplayEnvironment();
         EXPECT_EQ(Env("SDL12COMPAT_SYNC_TO_VBLANK"), "0");
         EXPECT_EQ(Env("SDL12COMPAT_SCALE_METHOD"), "linear");
         EXPECT_EQ(Env("SDL12COMPAT_WINDOW_SCALING"), "4"); // --window K is asked for now
-        WindowScale = 0;
+        Parse({});
     }
 }
 
 // Opens the headless display as the greeting does; closes it at the end.
 struct HeadlessScreen {
     explicit HeadlessScreen(int scale) {
-        WindowScale = scale;
+        scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
         opened = OpenScreen("ekudemo");
     }
     ~HeadlessScreen() {
         SDL_Quit();
         Screen = nullptr;
-        WindowScale = 0;
+        Parse({});
     }
     bool opened = false;
 };

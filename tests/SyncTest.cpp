@@ -54,7 +54,7 @@ void CheckSyncOverWholeRun(const fs::path& dir, double limitSeconds) {
 
     SurfaceSlotArray slots{};
     SDL_Surface* flareSprite = nullptr;
-    ASSERT_EQ(StartDemo(slots, flareSprite), 0);
+    ASSERT_EQ(StartUp(StartOptions{}, slots, flareSprite), 0);
     // Playback has just begun: the first change is most of a second away.
     FMUSIC_SetOrderCallback(SongHandle, RecordOrderChange, 1);
 
@@ -79,7 +79,7 @@ void CheckSyncOverWholeRun(const fs::path& dir, double limitSeconds) {
         for (; seen < reportedBefore; ++seen)
             changes.push_back({Reported[seen], order, row});
     } while (!quit && Clock::now() - start < std::chrono::duration<double>(limitSeconds));
-    StopDemo(slots, flareSprite);
+    ShutDown(slots, flareSprite);
     fs::current_path(previous);
 
     ASSERT_TRUE(quit) << "the greeting did not end in " << limitSeconds << " s";

@@ -32,6 +32,26 @@ struct Descriptor {
     }
 };
 
+// Reads `fd` to its end, or to `want` bytes, into `bytes`, which it grows as
+// it goes and leaves holding what was read. 0, or the errno of a failed read.
+int ReadUpTo(int fd, size_t want, std::vector<uint8_t>& bytes) {
+    size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (have == want) break;
+            // A file that says it is empty may still have bytes (files of /proc).
+            bytes.resize(std::min(want, have + 65536));
+        }
+        const ssize_t got = read(fd, bytes.data() + have, bytes.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        if (got == 0) break;
+        have += size_t(got);
+    }
+    bytes.resize(have);
+    return 0;
+}
+
 } // namespace
 
 bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit atLimit,
@@ -61,7 +81,6 @@ bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit at
         return SetError("%s \"%s\" is larger than the %zu bytes it may have", what, path, limit);
     // One byte more than the limit tells a file that grew while it was read.
     const size_t want = atLimit == DataLimit::Refuse ? limit + 1 : limit;
-    size_t have = 0;
     try {
         // A byte to spare, where the end of the file shows without growing.
         bytes.resize(size_t(std::min<uint64_t>(size + 1, want)));
@@ -69,24 +88,11 @@ bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit at
         errno = ENOMEM;
         return SetError("cannot read %s \"%s\": out of memory", what, path);
     }
-    for (;;) {
-        if (have == bytes.size()) {
-            if (have == want) break;
-            // A file that says it is empty may still have bytes (files of /proc).
-            bytes.resize(std::min(want, have + 65536));
-        }
-        const ssize_t got = read(file.fd, bytes.data() + have, bytes.size() - have);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            bytes.clear();
-            return SetError("cannot read %s \"%s\": %s", what, path, std::strerror(error));
-        }
-        if (got == 0) break;
-        have += size_t(got);
+    if (const int error = ReadUpTo(file.fd, want, bytes)) {
+        bytes.clear();
+        return SetError("cannot read %s \"%s\": %s", what, path, std::strerror(error));
     }
-    bytes.resize(have);
-    if (have > limit) {
+    if (bytes.size() > limit) {
         bytes.clear();
         return SetError("%s \"%s\" is larger than the %zu bytes it may have", what, path, limit);
     }

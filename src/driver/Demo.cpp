@@ -13,9 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
-int32_t FrameTime = 0;
 SDL_Surface* Screen = nullptr;
 
 namespace {
@@ -37,13 +35,6 @@ bool FellBackToOffscreen() {
 }
 
 } // namespace
-
-int32_t MilliClock() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    int64_t ms = int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-    return int32_t(uint32_t(uint64_t(ms))); // wraps like a 32-bit millisecond counter
-}
 
 bool LoadPictures(SurfaceSlotArray& slots) {
     slots.fill(nullptr);
@@ -179,10 +170,6 @@ bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t 
     return over || FMUSIC_IsFinished(SongHandle);
 }
 
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    return StartUp(StartOptions{}, slots, flareSprite);
-}
-
 bool RunFrame(const SurfaceSlotArray& slots) {
     bool quit = DrawMusicFrame(Screen, slots, MilliClock());
     SDL_Flip(Screen);
@@ -192,17 +179,13 @@ bool RunFrame(const SurfaceSlotArray& slots) {
     return quit;
 }
 
-void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite) {
-    ShutDown(slots, flareSprite);
-}
-
 int RunDemo(int, char**) {
     SurfaceSlotArray slots{};
     SDL_Surface* flareSprite = nullptr;
-    if (int status = StartDemo(slots, flareSprite)) return status;
+    if (int status = StartUp(StartOptions{}, slots, flareSprite)) return status;
     while (!RunFrame(slots)) {
     }
-    StopDemo(slots, flareSprite);
+    ShutDown(slots, flareSprite);
     std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
     return 0;
 }

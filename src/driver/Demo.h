@@ -1,7 +1,9 @@
 // The greeting's own main routine and what the other programs (gallery,
 // capture) share with it: start-up and shutdown, the frame for a music
-// position, the clock, the picture slots and input.
+// position, the picture slots and input.
 #pragma once
+
+#include "common/Frame.h"
 
 #include <SDL.h>
 
@@ -9,20 +11,12 @@
 #include <cstdint>
 #include <optional>
 
-inline constexpr int ScreenWidth = 320;
-inline constexpr int ScreenHeight = 200;
 inline constexpr int SlotCount = 20;
 
 using SurfaceSlotArray = std::array<SDL_Surface*, SlotCount>;
 
-// Milliseconds of the frame being drawn; the effects' animation time.
-extern int32_t FrameTime;
 // The 320x200x32 display surface.
 extern SDL_Surface* Screen;
-
-// The system's millisecond clock: CLOCK_MONOTONIC in milliseconds, as a
-// signed 32-bit value.
-int32_t MilliClock();
 
 // Creates and loads the slot pictures of the data table (colour keys on the
 // crab and head frames) in start-up order. Slots 9-19 are left null. False,
@@ -77,16 +71,9 @@ void ShutDown(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 // FMUSIC_SetPosition first; the position reads back as it was set.
 bool DrawMusicFrame(SDL_Surface* screen, const SurfaceSlotArray& slots, int32_t timeMs);
 
-// The greeting in three steps, for RunDemo and for tests and benchmarks that
-// drive it frame by frame.
-// Start-up: StartUp with everything. Returns 0, or the exit status after a
-// failure it has reported (a music failure ends the process there, see
-// InitMusic).
-int StartDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
-// One frame: clock, music position, scene, page flip, clearing, input.
-// Returns true when the greeting is over.
+// One frame of the greeting's loop, between StartUp with everything and
+// ShutDown: clock, music position, scene, page flip, clearing, input. Returns
+// true when the greeting is over.
 bool RunFrame(const SurfaceSlotArray& slots);
-// Shutdown: stops the music and releases everything start-up made.
-void StopDemo(SurfaceSlotArray& slots, SDL_Surface*& flareSprite);
 
 int RunDemo(int argc, char** argv);

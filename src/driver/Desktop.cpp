@@ -16,11 +16,10 @@
 #include <string>
 #include <vector>
 
-int WindowScale = 0;
-bool PaceToRefresh = true;
-int64_t PresentedAt = 0;
-
 namespace {
+
+// 0: full screen (the default); K: a window K times the screen's size.
+int WindowScale = 0;
 
 constexpr int DefaultWindowScale = 3;
 constexpr int MaxWindowScale = 16;
@@ -112,6 +111,7 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
                      e.what(), program);
         return 2;
     }
+    WindowScale = 0;
     // `--window` alone leaves an empty value behind.
     if (window->count())
         WindowScale = window->results().front().empty() ? DefaultWindowScale : scale.front();
@@ -152,19 +152,19 @@ void StartPresenting() {
     const int hz = DisplayRefreshHz();
     // Only rates a real display could have: anything else is a driver's guess.
     RefreshPeriodNs = 1000000000 / (hz >= 24 && hz <= 500 ? hz : DefaultRefreshHz);
-    PresentedAt = LetGoAt = 0;
+    LetGoAt = 0;
 }
 
 void WaitForRefresh() {
-    PresentedAt = NowNs();
+    const int64_t presentedAt = NowNs();
     const int64_t due = LetGoAt + RefreshPeriodNs;
-    if (PaceToRefresh && LetGoAt != 0 && PresentedAt < due) {
+    if (LetGoAt != 0 && presentedAt < due) {
         const timespec until = {time_t(due / 1000000000), long(due % 1000000000)};
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
         }
         LetGoAt = due;
     } else {
-        LetGoAt = PresentedAt;
+        LetGoAt = presentedAt;
     }
 }
 

@@ -8,16 +8,11 @@
 
 #include <cstdint>
 
-// 0: full screen (the default); K: a window K times the screen's size.
-extern int WindowScale;
-// False leaves presenting to the media library alone (the benchmarks' baseline).
-extern bool PaceToRefresh;
-// CLOCK_MONOTONIC in nanoseconds when the last SDL_Flip returned.
-extern int64_t PresentedAt;
-
 // The greeting's and the gallery's command line: `--window [K]`, `--help`,
-// `--version`. Returns -1 to go on, or the status to exit with: 0 after
-// --help or --version, 2 after a usage line on standard error.
+// `--version`. Returns -1 to go on, with the window scale set: full screen
+// without the option, a window K times the screen's size with it. Otherwise
+// the status to exit with: 0 after --help or --version, 2 after a usage line
+// on standard error.
 int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about);
 
 // An installed copy keeps its data in the data folder chosen at build time. When
@@ -29,7 +24,7 @@ const char* InstalledDataFolder();
 
 // Before the video subsystem starts: sdl12-compat presents in step with the
 // display's refresh and scales with square pixels, unless the user has set
-// those variables; a window is scaled by WindowScale.
+// those variables; a window is scaled as the command line asked.
 void PrepareDisplayEnvironment();
 // The video mode's flags: double-buffered full screen, or a window.
 Uint32 ScreenModeFlags();

@@ -76,12 +76,12 @@ bool PrepareTunnel(const SurfaceSlotArray& slots, SDL_Surface*) {
     return true;
 }
 
-void DrawTunnelFrame(int32_t timeMs, SDL_Surface* screen) {
+void DrawTunnelFrame(SDL_Surface* screen) {
     if (!Tunnel.frame) return;
     // Flying in steadily while the tunnel twists to and fro; the porthole drifts.
-    const double t = timeMs;
-    const uint32_t depthShift = uint32_t(timeMs / 5);
-    const uint32_t angleShift = uint32_t(int32_t(48 * std::sin(t * TwoPi / 7000)) + timeMs / 40);
+    const double t = FrameTime;
+    const uint32_t depthShift = uint32_t(FrameTime / 5);
+    const uint32_t angleShift = uint32_t(int32_t(48 * std::sin(t * TwoPi / 7000)) + FrameTime / 40);
     const int32_t overlayX = int32_t(90 * std::sin(t * TwoPi / 6100));
     const int32_t overlayY = int32_t(40 * std::sin(t * TwoPi / 4300));
     DrawTunnel(Tunnel.texture, depthShift, angleShift, overlayX, overlayY, Tunnel.frame,
@@ -104,7 +104,7 @@ bool PrepareFlares(const SurfaceSlotArray&, SDL_Surface* flareSprite) {
     return true;
 }
 
-void DrawFlaresFrame(int32_t, SDL_Surface* screen) {
+void DrawFlaresFrame(SDL_Surface* screen) {
     if (FlareSprite) DrawFlares(FlareSprite, screen, FlareCount);
 }
 
@@ -133,12 +133,12 @@ bool PrepareWobble(const SurfaceSlotArray& slots, SDL_Surface*) {
     return true;
 }
 
-void DrawWobbleFrame(int32_t timeMs, SDL_Surface* screen) {
+void DrawWobbleFrame(SDL_Surface* screen) {
     if (!Wobble.frame) return;
     // The tiles leave gaps: the dimmed picture shows through them.
     SDL_UpperBlit(Wobble.shadow, nullptr, Wobble.frame, nullptr);
     // The swell grows and settles.
-    const float amplitude = float(8 - 6 * std::cos(double(timeMs) * TwoPi / 5000));
+    const float amplitude = float(8 - 6 * std::cos(double(FrameTime) * TwoPi / 5000));
     DrawTileWobble(Wobble.source, Wobble.frame, amplitude);
     ShowMiddle(Wobble.frame, screen);
 }
@@ -186,7 +186,7 @@ void FreeGallery() {
 
 void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* screen) {
     FrameTime = timeMs;
-    effect.draw(timeMs, screen);
+    effect.draw(screen);
 }
 
 int RunGallery(int, char**) {

@@ -13,13 +13,13 @@
 
 // One effect of the gallery. `prepare` builds what its frames need from the
 // loaded slot pictures and the flare sprite, false after SetError when
-// something is missing; `draw` shows the frame `timeMs` milliseconds after the
-// effect began on a 320x200x32 surface, and draws nothing unless prepared;
-// `release` frees what `prepare` built and may run at any time.
+// something is missing; `draw` shows the frame FrameTime milliseconds after
+// the effect began on a 320x200x32 surface, and draws nothing unless
+// prepared; `release` frees what `prepare` built and may run at any time.
 struct GalleryEffect {
     const char* name; // as the capture tool's --effect takes it
     bool (*prepare)(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);
-    void (*draw)(int32_t timeMs, SDL_Surface* screen);
+    void (*draw)(SDL_Surface* screen);
     void (*release)();
 };
 
@@ -40,8 +40,8 @@ bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);
 // Releases every effect.
 void FreeGallery();
 
-// One frame of `effect`, `timeMs` milliseconds after the effect began.
-// Sets FrameTime, which the effects read.
+// One frame of `effect`, `timeMs` milliseconds after the effect began:
+// FrameTime becomes `timeMs`, and the effect draws at that time.
 void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* screen);
 
 int RunGallery(int argc, char** argv);

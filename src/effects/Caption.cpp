@@ -13,8 +13,13 @@
 
 TTF_Font* CaptionFont = nullptr;
 SDL_Surface* CaptionSurface = nullptr;
-SDL_Color CaptionColor = {0, 0, 0, 0};
-SDL_Rect CaptionRect = {0, 0, 0, 0};
+
+namespace {
+
+SDL_Color CaptionColor = {0, 0, 0, 0}; // made pure red by every caption
+SDL_Rect CaptionRect = {0, 0, 0, 0};   // where the caption was drawn last
+
+} // namespace
 
 void SetCaption(const char* text) {
     CaptionColor.r = 255;
@@ -43,7 +48,6 @@ void FreeCaption() {
 
 namespace {
 
-constexpr const char* FontPath = FontFile;
 // Far more than any caption font needs; the font is read whole.
 constexpr size_t FontSizeLimit = 32 << 20;
 
@@ -93,16 +97,16 @@ bool OpenCaptionFont() {
         if (TTF_Init() < 0) return SetError("cannot start the font library: %s", TTF_GetError());
         std::atexit(TTF_Quit);
     }
-    if (!ReadDataFile(FontPath, "font", FontSizeLimit, DataLimit::Refuse, FontBytes)) return false;
+    if (!ReadDataFile(FontFile, "font", FontSizeLimit, DataLimit::Refuse, FontBytes)) return false;
     if (const char* fault = FontFault(FontBytes)) {
         FontBytes = {};
-        return SetError("font \"%s\" %s", FontPath, fault);
+        return SetError("font \"%s\" %s", FontFile, fault);
     }
     SDL_RWops* source = SDL_RWFromConstMem(FontBytes.data(), int(FontBytes.size()));
     CaptionFont = source ? TTF_OpenFontRW(source, 1, FontPoints) : nullptr;
     if (!CaptionFont) {
         FontBytes = {};
-        return SetError("cannot open font \"%s\": %s", FontPath, TTF_GetError());
+        return SetError("cannot open font \"%s\": %s", FontFile, TTF_GetError());
     }
     return true;
 }

@@ -12,8 +12,6 @@
 
 extern TTF_Font* CaptionFont;       // opened at start-up; null when the font is missing
 extern SDL_Surface* CaptionSurface; // the caption rendered last; null before the first
-extern SDL_Color CaptionColor;
-extern SDL_Rect CaptionRect;
 
 // Renders a Latin-1 text in red, replacing the previous caption.
 void SetCaption(const char* text);

@@ -1,6 +1,6 @@
 #include "effects/Twister.h"
 
-#include "driver/Demo.h"
+#include "common/Frame.h"
 #include "image/Surface.h"
 
 #include <array>

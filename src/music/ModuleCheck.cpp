@@ -67,6 +67,22 @@ bool ModIsWhole(std::span<const uint8_t> b) {
     return end <= b.size();
 }
 
+// Moves `pos` past an XM instrument's `samples` sample headers, each
+// `sampleHeader` bytes long, and past their data, which follows them all.
+// False when a sample header lies past the end of the file.
+bool SkipXmSamples(std::span<const uint8_t> b, uint64_t& pos, size_t samples,
+                   uint64_t sampleHeader) {
+    uint64_t data = 0;
+    for (size_t s = 0; s < samples; ++s, pos += sampleHeader) {
+        if (pos + 40 > b.size()) return false;
+        uint64_t length = GetLe32(b, pos);
+        if (b[pos + 17] == 0xAD && !(b[pos + 14] & 0x10)) length = 16 + (length + 1) / 2;
+        data += length;
+    }
+    pos += data;
+    return true;
+}
+
 // The header (its size given at 60), the patterns (each a header of its own
 // size and packed data), then each instrument: its header, its sample
 // headers and its samples' data.
@@ -93,14 +109,7 @@ bool XmIsWhole(std::span<const uint8_t> b) {
         const uint64_t sampleHeader = GetLe32(b, pos + 29);
         if (headerSize < 33 || sampleHeader < 40) return true; // a layout of its own
         pos += headerSize;
-        uint64_t data = 0;
-        for (size_t s = 0; s < samples; ++s, pos += sampleHeader) {
-            if (pos + 40 > size) return false;
-            uint64_t length = GetLe32(b, pos);
-            if (b[pos + 17] == 0xAD && !(b[pos + 14] & 0x10)) length = 16 + (length + 1) / 2;
-            data += length;
-        }
-        pos += data;
+        if (!SkipXmSamples(b, pos, samples, sampleHeader)) return false;
     }
     return pos <= size;
 }
@@ -136,10 +145,17 @@ bool ItSampleIsWhole(std::span<const uint8_t> b, uint64_t at) {
     return pos + length * (wide ? 2 : 1) * (stereo ? 2 : 1) <= size;
 }
 
+// Whether the IT pattern at `at`, a header that gives the length of the
+// packed data after it, lies inside the file.
+bool ItPatternIsWhole(std::span<const uint8_t> b, uint64_t at) {
+    constexpr size_t PatternHeader = 8;
+    return at + PatternHeader <= b.size() && at + PatternHeader + GetLe16(b, at) <= b.size();
+}
+
 // The header, the order list and the offsets of instruments, samples and
 // patterns; each of those where its offset says, and each sample's data.
 bool ItIsWhole(std::span<const uint8_t> b) {
-    constexpr size_t Lists = 0xC0, InstrumentSize = 554, PatternHeader = 8;
+    constexpr size_t Lists = 0xC0, InstrumentSize = 554;
     const uint64_t size = b.size();
     if (size < Lists) return false;
     const size_t orders = GetLe16(b, 0x20), instruments = GetLe16(b, 0x22),
@@ -155,9 +171,8 @@ bool ItIsWhole(std::span<const uint8_t> b) {
             if (at + InstrumentSize > size) return false;
         } else if (i < instruments + samples) {
             if (!ItSampleIsWhole(b, at)) return false;
-        } else {
-            if (at + PatternHeader > size || at + PatternHeader + GetLe16(b, at) > size)
-                return false;
+        } else if (!ItPatternIsWhole(b, at)) {
+            return false;
         }
     }
     return true;

@@ -239,7 +239,7 @@ bool WriteSound(MediaFile& m, int frames) {
     s.frame->nb_samples = frames;
     s.frame->pts = s.nextPts;
     s.nextPts += frames;
-    return WriteFrame(m, s, s.frame);
+    return EncodeFrame(m, s, s.frame);
 }
 
 } // namespace
@@ -314,7 +314,7 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
     return true;
 }
 
-bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame) {
+bool EncodeFrame(MediaFile& m, OutputStream& s, AVFrame* frame) {
     int error = avcodec_send_frame(s.codec, frame);
     if (error < 0) return SetAvError("cannot encode", error);
     while ((error = avcodec_receive_packet(s.codec, s.packet)) >= 0) {
@@ -348,7 +348,7 @@ bool FinishSound(MediaFile& m) {
         if (!shortLast) s.pending.resize(size_t(2 * size), 0);
         if (!WriteSound(m, int(s.pending.size() / 2))) return false;
     }
-    return WriteFrame(m, m.audio, nullptr);
+    return EncodeFrame(m, m.audio, nullptr);
 }
 
 bool FinishMedia(MediaFile& m) {

@@ -1,5 +1,5 @@
 // The video file's FFmpeg side, built as FFmpeg's doc/examples/mux.c is: one
-// OutputStream per stream (AddStream, OpenVideo, OpenAudio, WriteFrame,
+// OutputStream per stream (AddStream, OpenVideo, OpenAudio, EncodeFrame,
 // CloseStream) and the media file that holds them. FFmpeg writes only through
 // our own I/O on the output's descriptor: it never opens a path itself, and
 // no name is taken for one of its protocols.
@@ -60,12 +60,12 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
 // The video encoder alone, as OpenMedia sets it up, for measuring it.
 AVCodecContext* OpenVideoEncoder(const Container& container, int fps, int scale);
 // Sends one frame (null: the end) and writes every packet it gives back.
-bool WriteFrame(MediaFile& m, OutputStream& s, AVFrame* frame);
+bool EncodeFrame(MediaFile& m, OutputStream& s, AVFrame* frame);
 // Adds interleaved stereo samples, encoding every whole sound frame.
 bool QueueSound(MediaFile& m, std::span<const int16_t> samples);
 // The last short sound frame and the sound encoder drained.
 bool FinishSound(MediaFile& m);
-// Once both encoders are drained (FinishSound, and WriteFrame with no
+// Once both encoders are drained (FinishSound, and EncodeFrame with no
 // frame): the trailer written and everything flushed into the file (which
 // the caller then commits).
 bool FinishMedia(MediaFile& m);

@@ -36,14 +36,14 @@ void EncodePictures(MediaFile& m, Handover& h, bool& ok, double& busy) {
     AVFrame* picture = nullptr;
     while (Take(h, h.drawn, picture)) {
         const Clock::time_point t = Clock::now();
-        const bool written = WriteFrame(m, m.video, picture);
+        const bool written = EncodeFrame(m, m.video, picture);
         busy += Since(t);
         GiveBack(h, picture);
         if (!written) return GiveUp(h);
     }
     if (GaveUp(h)) return;
     const Clock::time_point t = Clock::now();
-    ok = WriteFrame(m, m.video, nullptr);
+    ok = EncodeFrame(m, m.video, nullptr);
     busy += Since(t);
     if (!ok) GiveUp(h);
 }

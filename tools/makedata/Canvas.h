@@ -2,6 +2,8 @@
 // pixel-art primitives, and its PCX file.
 #pragma once
 
+#include "FixedSine.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +46,6 @@ void ThickLine(Canvas& c, double x0, double y0, double x1, double y1, double thi
 // Every pixel of `from` (the empty colour) next to (4-neighbourhood) a pixel
 // of another colour gets `index`: a one-pixel outline round all that is drawn.
 void Outline(Canvas& c, uint8_t from, uint8_t index);
-
-// Sine and cosine from a fixed polynomial, so every machine draws the same.
-double Sine(double x);
-double Cosine(double x);
 
 // The canvas as a PCX file (EncodePcx in image/Pcx.h writes the format);
 // empty when its palette overflowed.

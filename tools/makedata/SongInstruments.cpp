@@ -1,8 +1,8 @@
 // The instruments' sounds, synthesized from plain arithmetic so that every
 // machine makes the same bytes: the tonal instruments' band-limited
 // waveforms with their envelopes and loops, and the drums.
-#include "Canvas.h"
 #include "Compose.h"
+#include "FixedSine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -17,9 +17,8 @@ struct FlarePoint {
 
 inline constexpr int FlareCount = 500;
 
-extern std::array<FlarePoint, FlareCount> FlarePoints;        // filled at start-up from rand()
-extern std::array<FlarePoint, FlareCount> RotatedFlarePoints; // the last frame's positions
-extern std::array<uint32_t, 256> GreyRamp;                    // intensity i -> grey word
+extern std::array<FlarePoint, FlareCount> FlarePoints; // filled at start-up from rand()
+extern std::array<uint32_t, 256> GreyRamp;             // intensity i -> grey word
 extern uint8_t* GlowBuffer; // 320x200 intensities, all zero between frames
 
 // Start-up preparation: the zeroed glow buffer and the grey ramp.

@@ -1,6 +1,6 @@
 #include "effects/unscheduled/TileWobble.h"
 
-#include "driver/Demo.h"
+#include "common/Frame.h"
 #include "effects/unscheduled/EffectFrame.h"
 #include "image/Surface.h"
 
