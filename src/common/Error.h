@@ -22,10 +22,6 @@
 //   LoadMusic, which fails as any routine does. The sound library keeps the
 //   FSOUND interface's own model: 0 or null on failure, the code from
 //   FSOUND_GetError; FMUSIC_LoadSong also records the reason with SetError.
-// - Opening the display (OpenScreen) prints its own failure, under the name
-//   its caller gives it, because only it knows what the display is: a mode
-//   that cannot be set is "PROGRAM: error setting 320x200 32bpp indexed
-//   mode: " with SDL's text and what is wrong with the display.
 //
 // Errors are recorded per thread: a worker thread that fails hands its
 // ErrorText to the thread that reports it (the video capture's Handover).

@@ -81,28 +81,21 @@ bool PollQuit() {
 
 bool OpenScreen(const char* program) {
     PrepareDisplayEnvironment();
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "%s: cannot start the video subsystem: %s\n", program, SDL_GetError());
-        return false;
-    }
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        return SetError("cannot start the video subsystem: %s", SDL_GetError());
     std::atexit(SDL_Quit);
-    if (FellBackToOffscreen()) {
-        std::fprintf(stderr, "%s: no display available\n", program);
-        return false;
-    }
+    if (FellBackToOffscreen()) return SetError("no display available");
     // What the display shows before the mode is set: 0 when SDL cannot name
     // it (an 8-bit palette display).
     const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
     const int desktopBits = desktop && desktop->vfmt ? desktop->vfmt->BitsPerPixel : 0;
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenModeFlags());
-    if (!Screen) {
-        std::fprintf(stderr, "%s: error setting %dx%d 32bpp indexed mode: %s%s\n", program,
-                     ScreenWidth, ScreenHeight, SDL_GetError(),
-                     desktopBits < 24 ? "; the display does not show the 24- or 32-bit colour "
-                                        "the pictures need"
-                                      : "");
-        return false;
-    }
+    if (!Screen)
+        return SetError("error setting %dx%d 32bpp indexed mode: %s%s", ScreenWidth, ScreenHeight,
+                        SDL_GetError(),
+                        desktopBits < 24 ? "; the display does not show the 24- or 32-bit colour "
+                                           "the pictures need"
+                                         : "");
     SDL_WM_SetCaption(program, program); // the window's title on a desktop
     SDL_ShowCursor(0);
     StartPresenting();
@@ -128,11 +121,14 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
         return 1;
     }
     // Without its font the greeting plays on, without captions.
-    if (options.font && !OpenCaptionFont())
-        std::fprintf(stderr, "%s: %s; no captions\n", ProgramName, ErrorText());
+    if (options.font && !OpenCaptionFont()) {
+        SetError("%s; no captions", ErrorText());
+        PrintError();
+    }
     std::srand(options.seed ? *options.seed : unsigned(MilliClock()));
 
     if (options.display && !OpenScreen(ProgramName)) {
+        PrintError();
         ShutDown(slots, flareSprite);
         return 1;
     }

@@ -29,9 +29,9 @@ SDL_Surface* LoadFlareSprite();
 void FreePictures(SurfaceSlotArray& slots);
 
 // Starts the video subsystem and opens the 320x200 full-screen display as
-// Screen, with the mouse pointer hidden. False, after a message on standard
-// error that starts with `program` and says what is wrong, when there is no
-// display to open.
+// Screen, with the mouse pointer hidden and `program` as the window's title.
+// False, after SetError saying what is wrong with the display, when there is
+// none to open.
 bool OpenScreen(const char* program);
 
 // Drains the event queue; true when Escape was pressed or the window was
