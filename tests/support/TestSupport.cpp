@@ -195,6 +195,23 @@ uint32_t& Pixel32(SDL_Surface* s, int x, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x];
 }
 
+uint64_t Hash(const void* bytes, size_t size, uint64_t hash) {
+    // FNV-1a with a shift folded in: alone it would repeat over a run of
+    // equal pixels with a short period, so that moving a run's end could go unseen.
+    for (size_t i = 0; i < size; ++i) {
+        hash = (hash ^ static_cast<const uint8_t*>(bytes)[i]) * 0x100000001B3u;
+        hash ^= hash >> 29;
+    }
+    return hash;
+}
+
+uint64_t FrameHash(SDL_Surface* s) {
+    uint64_t hash = Hash(nullptr, 0);
+    for (int y = 0; y < s->h; ++y)
+        hash = Hash(&Pixel32(s, 0, y), size_t(s->w) * 4, hash);
+    return hash;
+}
+
 bool OnPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
