@@ -119,6 +119,7 @@ TEST_F(SoundLib, OfflineRenderWalksEveryOrderAndRowOnceAndEnds) {
     EXPECT_EQ(FMUSIC_Render(song, buffer.data(), 100), 100);
     EXPECT_EQ(FMUSIC_GetOrder(song), 0);
     EXPECT_EQ(FMUSIC_GetRow(song), 0);
+    EXPECT_EQ(FMUSIC_Render(song, buffer.data(), 1), 1); // a single frame too
 }
 
 TEST_F(SoundLib, OrderStepSkipsOrdersBetweenCalls) {
