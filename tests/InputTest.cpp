@@ -96,152 +96,100 @@ TEST(DataFile, ReadsUpToItsLimit) {
 // Modules of the formats the library plays besides S3M, written here byte by
 // byte: two patterns, one square-wave sample of 2000 bytes at the end.
 
-void PutBe16(std::vector<uint8_t>& b, uint32_t v) {
-    b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
-}
-void PutLe16(std::vector<uint8_t>& b, uint32_t v) {
-    b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
-}
-void PutLe32(std::vector<uint8_t>& b, uint32_t v) {
-    PutLe16(b, v & 0xFFFF);
-    PutLe16(b, v >> 16);
-}
-void PutText(std::vector<uint8_t>& b, const std::string& text, size_t field) {
-    std::string padded = text;
-    padded.resize(field, '\0');
-    b.insert(b.end(), padded.begin(), padded.end());
-}
-
-constexpr size_t SampleLength = 2000;
-
-uint8_t Square(size_t i) {
-    return i % 32 < 16 ? 40 : uint8_t(-40);
-}
-
-std::vector<uint8_t> MakeMod() {
-    std::vector<uint8_t> b;
-    PutText(b, "test mod", 20);
-    for (int s = 0; s < 31; ++s) {
-        PutText(b, s == 0 ? "square" : "", 22);
-        PutBe16(b, s == 0 ? SampleLength / 2 : 0); // in words
-        b.insert(b.end(), {0, uint8_t(s == 0 ? 64 : 0)});
-        PutBe16(b, 0);
-        PutBe16(b, 1);
+// Fields as the formats store them: little- or big-endian numbers, text
+// padded to its field, bytes as they are.
+struct Bytes : std::vector<uint8_t> {
+    Bytes& Le(uint32_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            push_back(uint8_t(v >> 8 * i));
+        return *this;
     }
-    b.insert(b.end(), {2, 127});
-    std::vector<uint8_t> orders(128, 0);
-    orders[1] = 1;
-    b.insert(b.end(), orders.begin(), orders.end());
-    PutText(b, "M.K.", 4);
-    constexpr uint32_t MiddleC = 428; // Amiga period
-    for (int p = 0; p < 2; ++p)
-        for (int row = 0; row < 64; ++row)
-            for (int channel = 0; channel < 4; ++channel) {
-                if (channel == 0 && row % 4 == 0)
-                    b.insert(b.end(), {uint8_t(MiddleC >> 8), uint8_t(MiddleC), 0x10, 0});
-                else
-                    b.insert(b.end(), {0, 0, 0, 0});
-            }
-    for (size_t i = 0; i < SampleLength; ++i)
-        b.push_back(Square(i));
-    return b;
-}
-
-std::vector<uint8_t> MakeXm() {
-    std::vector<uint8_t> b;
-    PutText(b, "Extended Module: test xm", 37);
-    b.push_back(0x1A);
-    PutText(b, "ekudemo", 20);
-    PutLe16(b, 0x0104);
-    PutLe32(b, 276);
-    for (uint32_t v : {2, 0, 4, 2, 1, 1, 6, 125}) // orders, restart, channels, patterns,
-        PutLe16(b, v);                            // instruments, flags, speed, tempo
-    std::vector<uint8_t> orders(256, 0);
-    orders[1] = 1;
-    b.insert(b.end(), orders.begin(), orders.end());
-    for (int p = 0; p < 2; ++p) {
-        std::vector<uint8_t> data;
-        for (int row = 0; row < 64; ++row)
-            for (int channel = 0; channel < 4; ++channel) {
-                if (channel == 0 && row % 4 == 0)
-                    data.insert(data.end(), {0x83, 49, 1}); // note C-4, instrument 1
-                else
-                    data.push_back(0x80);
-            }
-        PutLe32(b, 9);
-        b.push_back(0);
-        PutLe16(b, 64);
-        PutLe16(b, uint32_t(data.size()));
-        b.insert(b.end(), data.begin(), data.end());
+    Bytes& Be16(uint32_t v) { return Put({uint8_t(v >> 8), uint8_t(v)}); }
+    Bytes& Text(const std::string& text, size_t field) {
+        for (size_t i = 0; i < field; ++i)
+            push_back(i < text.size() ? uint8_t(text[i]) : 0);
+        return *this;
     }
-    const size_t instrument = b.size();
-    PutLe32(b, 263);
-    PutText(b, "square", 22);
-    b.push_back(0);
-    PutLe16(b, 1);  // one sample
-    PutLe32(b, 40); // sample header size
-    b.resize(instrument + 263, 0);
-    PutLe32(b, SampleLength);
-    PutLe32(b, 0);
-    PutLe32(b, 0);
-    b.insert(b.end(), {64, 0, 0, 128, 0, 0});
-    PutText(b, "square", 22);
-    uint8_t previous = 0;
-    for (size_t i = 0; i < SampleLength; ++i) { // stored as differences
-        b.push_back(uint8_t(Square(i) - previous));
-        previous = Square(i);
+    Bytes& Put(std::initializer_list<uint8_t> bytes, size_t times = 1) {
+        while (times-- > 0)
+            insert(end(), bytes);
+        return *this;
     }
-    return b;
-}
-
-std::vector<uint8_t> MakeIt() {
-    std::vector<uint8_t> b;
-    PutText(b, "IMPM", 4);
-    PutText(b, "test it", 26);
-    PutLe16(b, 0x1004);
-    for (uint32_t v : {3, 0, 1, 2, 0x0214, 0x0214, 0x0009, 0}) // orders, instruments, samples,
-        PutLe16(b, v); // patterns, made with, compatible, flags, special
-    b.insert(b.end(), {128, 48, 6, 125, 128, 0});
-    PutLe16(b, 0);
-    PutLe32(b, 0);
-    PutLe32(b, 0);
-    b.resize(b.size() + 64, 32);    // channel pan: the middle
-    b.resize(b.size() + 64, 64);    // channel volume
-    b.insert(b.end(), {0, 1, 255}); // orders
-    const size_t offsets = b.size();
-    b.resize(b.size() + 4 * 3, 0);
-    const size_t sample = b.size();
-    b.resize(b.size() + 0x50, 0);
-    std::vector<uint32_t> patterns;
-    for (int p = 0; p < 2; ++p) {
-        patterns.push_back(uint32_t(b.size()));
-        std::vector<uint8_t> data;
-        for (int row = 0; row < 64; ++row) {
-            if (row % 4 == 0) data.insert(data.end(), {0x81, 3, 60, 1}); // C-5, sample 1
-            data.push_back(0);
+    Bytes& Square(bool deltas = false) { // 2000 bytes of a square wave, or their differences
+        uint8_t previous = 0;
+        for (int i = 0; i < 2000; ++i) {
+            const uint8_t v = i % 32 < 16 ? 40 : uint8_t(-40);
+            push_back(deltas ? uint8_t(v - previous) : v);
+            previous = v;
         }
-        PutLe16(b, uint32_t(data.size()));
-        PutLe16(b, 64);
-        PutLe32(b, 0);
-        b.insert(b.end(), data.begin(), data.end());
+        return *this;
     }
-    const uint32_t data = uint32_t(b.size());
-    for (size_t i = 0; i < SampleLength; ++i)
-        b.push_back(Square(i));
-    std::vector<uint8_t> header;
-    PutText(header, "IMPS", 4);
-    header.resize(16, 0);
-    header.insert(header.end(), {0, 64, 1, 64}); // global volume, has data, volume
-    PutText(header, "square", 26);
-    header.insert(header.end(), {1, 32}); // signed, pan
-    for (uint32_t v : {uint32_t(SampleLength), 0u, 0u, 8363u, 0u, 0u, data, 0u})
-        PutLe32(header, v);
-    std::copy(header.begin(), header.end(), b.begin() + std::ptrdiff_t(sample));
-    std::vector<uint8_t> pointers;
-    for (uint32_t v : {uint32_t(sample), patterns[0], patterns[1]})
-        PutLe32(pointers, v);
-    std::copy(pointers.begin(), pointers.end(), b.begin() + std::ptrdiff_t(offsets));
-    return b;
+};
+
+// 31 sample headers (the first "square", 1000 words, volume 64), song length
+// 2 and orders 0 1, "M.K.", two patterns of 64 rows of 4 channels with C-3
+// (period 428) of sample 1 every fourth row of channel 0, the sample.
+std::vector<uint8_t> MakeMod() {
+    Bytes b;
+    b.Text("test mod", 20);
+    for (int s = 0; s < 31; ++s) // finetune, volume, loop start 0, loop length 1
+        b.Text(s ? "" : "square", 22).Be16(s ? 0 : 1000).Put({0, uint8_t(s ? 0 : 64), 0, 0, 0, 1});
+    b.Put({2, 127, 0, 1}).Put({0}, 126).Text("M.K.", 4);
+    for (int cell = 0; cell < 2 * 64 * 4; ++cell)
+        if (cell % 16)
+            b.Put({0, 0, 0, 0});
+        else
+            b.Put({1, 0xAC, 0x10, 0});
+    return b.Square();
+}
+
+// Version 1.04: the header (276 bytes from 60), two packed patterns with
+// C-4 of instrument 1 every fourth row of channel 0, one instrument of one
+// sample stored as differences.
+std::vector<uint8_t> MakeXm() {
+    Bytes b;
+    b.Text("Extended Module: test xm", 37).Put({0x1A}).Text("ekudemo", 20).Le(0x0104, 2).Le(276, 4);
+    for (uint32_t v : {2, 0, 4, 2, 1, 1, 6, 125}) // orders, restart, channels, patterns,
+        b.Le(v, 2);                               // instruments, flags, speed, tempo
+    b.Put({0, 1}).Put({0}, 254);
+    for (int p = 0; p < 2; ++p) {
+        b.Le(9, 4).Put({0}).Le(64, 2).Le(16 * 3 + 240, 2);
+        for (int cell = 0; cell < 64 * 4; ++cell)
+            if (cell % 16)
+                b.Put({0x80});
+            else
+                b.Put({0x83, 49, 1});
+    }
+    b.Le(263, 4).Text("square", 22).Put({0}).Le(1, 2).Le(40, 4).Put({0}, 263 - 33);
+    b.Le(2000, 4).Le(0, 4).Le(0, 4).Put({64, 0, 0, 128, 0, 0}).Text("square", 22);
+    return b.Square(true);
+}
+
+// The header, orders 0 1 and the end, the offsets of one sample and two
+// patterns, the sample's header, the patterns (C-5 of sample 1 every fourth
+// row), the sample's data.
+std::vector<uint8_t> MakeIt() {
+    Bytes b;
+    b.Text("IMPM", 4).Text("test it", 26).Le(0x1004, 2);
+    for (uint32_t v : {3, 0, 1, 2, 0x0214, 0x0214, 0x0009, 0}) // orders, instruments, samples,
+        b.Le(v, 2); // patterns, made with, compatible, flags, special
+    b.Put({128, 48, 6, 125, 128, 0}).Le(0, 2).Le(0, 4).Le(0, 4).Put({32}, 64).Put({64}, 64);
+    b.Put({0, 1, 255});
+    const uint32_t sample = uint32_t(b.size()) + 12, pattern = sample + 0x50,
+                   data = pattern + 2 * 136;
+    b.Le(sample, 4).Le(pattern, 4).Le(pattern + 136, 4);
+    b.Text("IMPS", 16).Put({0, 64, 1, 64}).Text("square", 26).Put({1, 32}); // signed, pan
+    for (uint32_t v : {2000u, 0u, 0u, 8363u, 0u, 0u, data, 0u})
+        b.Le(v, 4);
+    for (int p = 0; p < 2; ++p) {
+        b.Le(128, 2).Le(64, 2).Le(0, 4);
+        for (int row = 0; row < 64; ++row)
+            if (row % 4)
+                b.Put({0});
+            else
+                b.Put({0x81, 3, 60, 1, 0});
+    }
+    return b.Square();
 }
 
 class Modules : public testing::Test {
