@@ -51,6 +51,25 @@ void Take(int which, AVFrame* frame, Media& media) {
                 media.audioPeak, double(std::fabs(reinterpret_cast<float*>(frame->data[c])[i])));
 }
 
+// What the header says of each stream's kind, the first one of each kind
+// opened for decoding: 0 video, 1 sound, -1 anything else.
+int Describe(const AVStream* stream, Media& media, AVCodecContext*& decoder) {
+    const AVCodecParameters* par = stream->codecpar;
+    const int which = par->codec_type == AVMEDIA_TYPE_VIDEO   ? 0
+                      : par->codec_type == AVMEDIA_TYPE_AUDIO ? 1
+                                                              : -1;
+    if (which < 0 || media.streams[which]++) return -1;
+    media.codecs[which] = par->codec_id;
+    media.seconds[which] = double(stream->duration) * av_q2d(stream->time_base);
+    if (which == 0) media.width = par->width, media.height = par->height;
+    if (which == 1)
+        media.sampleRate = par->sample_rate, media.channels = par->ch_layout.nb_channels;
+    decoder = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
+    avcodec_parameters_to_context(decoder, par);
+    avcodec_open2(decoder, nullptr, nullptr);
+    return which;
+}
+
 // Counts the video frames, decodes the first one and all of the sound.
 void ReadBack(const fs::path& path, Media& media) {
     AVFormatContext* format = nullptr;
@@ -59,21 +78,9 @@ void ReadBack(const fs::path& path, Media& media) {
     AVCodecContext* decoders[2] = {nullptr, nullptr};
     int indices[2] = {-1, -1};
     for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVStream* stream = format->streams[i];
-        const AVCodecParameters* par = stream->codecpar;
-        const int which = par->codec_type == AVMEDIA_TYPE_VIDEO   ? 0
-                          : par->codec_type == AVMEDIA_TYPE_AUDIO ? 1
-                                                                  : -1;
-        if (which < 0 || media.streams[which]++) continue;
-        media.codecs[which] = par->codec_id;
-        media.seconds[which] = double(stream->duration) * av_q2d(stream->time_base);
-        if (which == 0) media.width = par->width, media.height = par->height;
-        if (which == 1)
-            media.sampleRate = par->sample_rate, media.channels = par->ch_layout.nb_channels;
-        indices[which] = int(i);
-        decoders[which] = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
-        avcodec_parameters_to_context(decoders[which], par);
-        avcodec_open2(decoders[which], nullptr, nullptr);
+        AVCodecContext* decoder = nullptr;
+        const int which = Describe(format->streams[i], media, decoder);
+        if (which >= 0) indices[which] = int(i), decoders[which] = decoder;
     }
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
@@ -120,7 +127,7 @@ double MeanDifference(const AVFrame* decoded, const fs::path& still, int scale) 
                 sum += std::abs(decoded->data[plane][y * decoded->linesize[plane] + x] -
                                 want->data[plane][y * want->linesize[plane] + x]);
     av_frame_free(&want);
-    return count ? sum / count : 999;
+    return count > 0 ? sum / count : 999;
 }
 
 using Names = std::vector<std::string>;

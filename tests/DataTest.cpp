@@ -69,26 +69,29 @@ Picture Decode(const DataPicture& p) {
 }
 
 // Each picture loads into its slot's surface; keyed ones use black only for
-// transparency; the crab walks on the sand in view; the caption comes out of
-// the heads' mouths into the open; each letter gives the twister a run on
-// every row of its height; the flare is a round glow fading to zero.
-TEST(DataPictures, EachIsWhatTheGreetingNeeds) {
+// transparency (index 0), so that nothing inside them leaks through.
+TEST(DataPictures, EachLoadsAndKeyedOnesUseBlackOnlyForTransparency) {
     for (const DataPicture& p : DataPictures) {
+        const std::string path = (SourceDir() / p.path).string();
         SurfacePtr s(SDL_CreateRGBSurface(0, p.width, p.height, p.bitsPerPixel, 0, 0, 0, 0));
-        EXPECT_TRUE(p.bitsPerPixel == 8
-                        ? LoadPcxIndexed((SourceDir() / p.path).c_str(), s.get(), p.width, p.height)
-                        : LoadPcx((SourceDir() / p.path).c_str(), s.get(), p.width, p.height))
-            << p.path;
+        EXPECT_TRUE(p.bitsPerPixel == 8 ? LoadPcxIndexed(path.c_str(), s.get(), p.width, p.height)
+                                        : LoadPcx(path.c_str(), s.get(), p.width, p.height))
+            << path;
         const Picture d = Decode(p);
-        int opaque = 0;
-        for (size_t i = 0; p.keyed && i < d.indices.size(); ++i) {
-            EXPECT_TRUE(d.indices[i] == 0 || d.palette[d.indices[i]] != 0) << p.path << " " << i;
-            opaque += d.palette[d.indices[i]] != 0;
+        int opaque = 0, leaks = 0;
+        for (uint8_t index : d.indices) {
+            opaque += d.palette[index] != 0;
+            leaks += index != 0 && d.palette[index] == 0;
         }
-        EXPECT_TRUE(!p.keyed || (opaque > 3000 && opaque < 320 * 200 / 2)) << p.path;
+        EXPECT_TRUE(!p.keyed || (leaks == 0 && opaque > 3000 && opaque < 320 * 200 / 2)) << path;
     }
+}
+
+// Where the crab scene puts it (x from -128 in order 3 to 63 in order 5, y
+// from -32 to -1) the crab is in view with its feet on the sand.
+TEST(DataPictures, TheCrabWalksOnTheSandInView) {
     const Picture crab = Decode(SlotPicture(SlotCrab));
-    for (int left : {-128, -64, 0, 63}) // its places in orders 3 to 5
+    for (int left : {-128, -64, 0, 63})
         for (int top : {-32, -1}) {
             int onScreen = 0, lowest = -1;
             for (int y = 0; y < 200; ++y)
@@ -98,6 +101,11 @@ TEST(DataPictures, EachIsWhatTheGreetingNeeds) {
             EXPECT_GT(onScreen, 2000) << left << "," << top;
             EXPECT_GE(lowest, 150) << "feet on the sand at " << left << "," << top;
         }
+}
+
+// The heads' line starts at x = 200, y = 110 and scrolls left into the open:
+// the face covers its start, nothing covers its path.
+TEST(DataPictures, TheCaptionComesOutOfTheHeadsMouth) {
     for (Slot slot : {SlotHead1, SlotHead2}) {
         const Picture head = Decode(SlotPicture(slot));
         for (int y = 110; y < 124; ++y) {
@@ -106,6 +114,12 @@ TEST(DataPictures, EachIsWhatTheGreetingNeeds) {
                 ASSERT_FALSE(head.Opaque(x, y)) << x << "," << y;
         }
     }
+}
+
+// Each letter gives the twister a run on every row of its height, ending
+// left of x = 200 (a run reaching x = 319 draws nothing; the sway stays in
+// view); the flare is a round glow fading to zero.
+TEST(DataPictures, LettersAndTheFlareSuitTheirEffects) {
     for (Slot slot : {SlotLetterE, SlotLetterK, SlotLetterU}) {
         const Picture letter = Decode(SlotPicture(slot));
         int rows = 0, strokeRows = 0;
@@ -117,8 +131,8 @@ TEST(DataPictures, EachIsWhatTheGreetingNeeds) {
                 ++e;
             if (s == 320) continue;
             ++rows;
-            ASSERT_LE(e, 200) << "a run reaching x = 319 draws nothing; keeps the sway in view";
             strokeRows += e - s >= 20 && e - s <= 120; // round ends may be thinner
+            ASSERT_LE(e, 200) << "row " << y;
         }
         EXPECT_GE(rows, 140);
         EXPECT_GE(strokeRows, rows * 9 / 10);

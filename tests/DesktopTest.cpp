@@ -17,6 +17,7 @@ namespace {
 int Parse(std::vector<std::string> args, std::string* err = nullptr) {
     args.insert(args.begin(), "ekudemo");
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& a : args)
         argv.push_back(a.data());
     WindowScale = 0;
@@ -74,9 +75,10 @@ TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
         RunResult wrong = run("--bogus");
         EXPECT_EQ(wrong.status, 2) << program;
         EXPECT_EQ(wrong.out, ""); // no farewell: it never started
-        EXPECT_EQ(wrong.err, program +
-                                 ": The following argument was not expected: --bogus\nusage: " +
-                                 program + " [--window [K]] [--help] [--version]\n");
+        std::string said = program;
+        said += ": The following argument was not expected: --bogus\nusage: ";
+        said += program;
+        EXPECT_EQ(wrong.err, said + " [--window [K]] [--help] [--version]\n");
     }
 }
 

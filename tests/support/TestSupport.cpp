@@ -102,6 +102,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     TempDir outputs;
     const std::string out = (outputs / "out").string(), err = (outputs / "err").string();
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
