@@ -101,12 +101,15 @@ def Sample(root, seed, perFolder):
 
 
 def Run(command, cwd, log, timeout=None):
+    """The command's status, its output appended to the log; -1 when it timed out."""
     with open(log, "a") as out:
+        start = out.tell()
         try:
-            return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
-                                  timeout=timeout).returncode
+            status = subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
+                                    timeout=timeout).returncode
         except subprocess.TimeoutExpired:
-            return -1
+            status = -1
+    return status, open(log).read()[start:]
 
 
 def main():
@@ -142,7 +145,7 @@ def main():
                  "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"]
     make = ["cmake", "--build", build, "-j2"]
     suite = ["ctest", "-j2", "--stop-on-failure", "--timeout", "120", "-E", "^Package\\."]
-    if Run(configure, work, log) or Run(make, work, log) or Run(suite, build, log):
+    if Run(configure, work, log)[0] or Run(make, work, log)[0] or Run(suite, build, log)[0]:
         sys.exit(f"the unmutated tree does not build or pass its suite: see {log}")
     counts = {"killed": 0, "survived": 0, "stillborn": 0}
     for i, (rel, number, before, after) in enumerate(mutants, 1):
@@ -156,14 +159,17 @@ def main():
             f.write("\n".join(lines))
         with open(log, "a") as f:
             f.write(f"\n=== mutant {i}: {rel}:{number}\n")
-        if Run(make, work, log):
-            result = "stillborn"
-        else:
-            result = "killed" if Run(suite, build, log, timeout=3600) else "survived"
+        result, by = "stillborn", ""
+        if not Run(make, work, log)[0]:
+            status, output = Run(suite, build, log, timeout=3600)
+            result = "killed" if status else "survived"
+            # The tests that failed, so that a flaky one can be told from a real kill.
+            failed = re.findall(r"Test +#\d+: (\S+) \.+\*\*\*(?:Failed|Timeout|Exception)", output)
+            by = f" ({', '.join(failed)})" if failed else ""
         with open(path, "w") as f:
             f.write(original)
         counts[result] += 1
-        out.write(f"{i:3} {rel}:{number}: {before.strip()}  ->  {after.strip()}  {result}\n")
+        out.write(f"{i:3} {rel}:{number}: {before.strip()}  ->  {after.strip()}  {result}{by}\n")
         out.flush()
     tried = counts["killed"] + counts["survived"]
     share = counts["killed"] / tried if tried else 0
