@@ -23,48 +23,55 @@ RunResult Capture(const TempDir& dir, const std::string& args) {
     return RunProgram(argv, {dir.Path(), Headless});
 }
 
-// ORDER ROW TIME_MS and seed; the row and order count as given, even where
-// the module has none, and so does a row past a pattern's end.
-TEST(Frames, StillsAreTheTimelinesFramesExactly) {
+// Stills at ORDER ROW TIME_MS with a seed (the order and row count as given,
+// even where the module has none, and so does a row past a pattern's end),
+// and each effect at two times.
+TEST(Frames, StillsAndEffectFramesAreExact) {
     TempDir dir;
     CopyData(dir.Path());
     const struct {
-        const char* still;
+        const char* args;
         uint64_t hash;
     } cases[] = {
-        {"0 0 0 --seed 1", 11204406986247104948u},
-        {"0 16 40 --seed 1", 18175288841893537442u},
-        {"0 32 314 --seed 1", 11934224056486816259u},
-        {"0 48 0 --seed 1", 2412007525319337099u},
-        {"1 0 1885 --seed 1", 14417394381442343957u},
-        {"1 16 0 --seed 1", 4496733881779993266u},
-        {"1 32 0 --seed 1", 8611657388682802498u},
-        {"1 48 0 --seed 1", 9220764620108718861u},
-        {"2 0 0 --seed 1", 8624463774649721393u},
-        {"2 40 1234 --seed 1", 12209157599405366023u},
-        {"-1 40 0 --seed 1", 3721328979744695670u},
-        {"-1 5 300 --seed 1", 14947759523816462457u},
-        {"3 0 0 --seed 1", 16539545243052446408u},
-        {"3 0 0 --seed 2", 8412691908876178085u},
-        {"4 10 99 --seed 7", 17866179827654447984u},
-        {"4 37 0 --seed 3", 1438727864157762082u},
-        {"5 63 5 --seed 12345", 13517173124568755184u},
-        {"5 20 0 --seed 4", 8750642570601710907u},
-        {"3 70 0 --seed 1", 9767983169445796673u},
-        {"6 16 0 --seed 1", 6305405786456126169u},
-        {"7 40 0 --seed 1", 794153722556086132u},
-        {"8 40 0 --seed 1", 3057593309394352954u},
-        {"9 63 0 --seed 1", 5387687404812097810u},
-        {"9 70 0 --seed 1", 2533733816892653254u},
-        {"10 0 0 --seed 1", 9710009647913451865u},
-        {"-2147483648 63 0", 10295905837156578369u},
+        {"--still 0 0 0 --seed 1", 11204406986247104948u},
+        {"--still 0 16 40 --seed 1", 18175288841893537442u},
+        {"--still 0 32 314 --seed 1", 11934224056486816259u},
+        {"--still 0 48 0 --seed 1", 2412007525319337099u},
+        {"--still 1 0 1885 --seed 1", 14417394381442343957u},
+        {"--still 1 16 0 --seed 1", 4496733881779993266u},
+        {"--still 1 32 0 --seed 1", 8611657388682802498u},
+        {"--still 1 48 0 --seed 1", 9220764620108718861u},
+        {"--still 2 0 0 --seed 1", 8624463774649721393u},
+        {"--still 2 40 1234 --seed 1", 12209157599405366023u},
+        {"--still -1 40 0 --seed 1", 3721328979744695670u},
+        {"--still -1 5 300 --seed 1", 14947759523816462457u},
+        {"--still 3 0 0 --seed 1", 16539545243052446408u},
+        {"--still 3 0 0 --seed 2", 8412691908876178085u},
+        {"--still 4 10 99 --seed 7", 17866179827654447984u},
+        {"--still 4 37 0 --seed 3", 1438727864157762082u},
+        {"--still 5 63 5 --seed 12345", 13517173124568755184u},
+        {"--still 5 20 0 --seed 4", 8750642570601710907u},
+        {"--still 3 70 0 --seed 1", 9767983169445796673u},
+        {"--still 6 16 0 --seed 1", 6305405786456126169u},
+        {"--still 7 40 0 --seed 1", 794153722556086132u},
+        {"--still 8 40 0 --seed 1", 3057593309394352954u},
+        {"--still 9 63 0 --seed 1", 5387687404812097810u},
+        {"--still 9 70 0 --seed 1", 2533733816892653254u},
+        {"--still 10 0 0 --seed 1", 9710009647913451865u},
+        {"--still -2147483648 63 0", 10295905837156578369u},
+        {"--effect tunnel --time 0 --seed 1", 9949393904108126901u},
+        {"--effect tunnel --time 2500 --seed 7", 9988729271983626427u},
+        {"--effect flares --time 0 --seed 1", 10672418658005985361u},
+        {"--effect flares --time 2500 --seed 7", 5137474812061034046u},
+        {"--effect wobble --time 0 --seed 1", 3934735413987873446u},
+        {"--effect wobble --time 2500 --seed 7", 16159499480989519019u},
     };
     for (const auto& c : cases) {
-        const RunResult run = Capture(dir, "--still " + std::string(c.still) + " --raw f.raw");
+        const RunResult run = Capture(dir, std::string(c.args) + " --raw f.raw");
         ASSERT_EQ(run.status, 0) << run.err;
         const std::vector<uint8_t> frame = ReadBytes(dir / "f.raw");
         ASSERT_EQ(frame.size(), 320u * 200 * 4);
-        EXPECT_EQ(Hash(frame.data(), frame.size()), c.hash) << c.still;
+        EXPECT_EQ(Hash(frame.data(), frame.size()), c.hash) << c.args;
     }
     // A PNG: 8-bit RGB (colour type 2) of 320x200.
     ASSERT_EQ(Capture(dir, "--still 3 20 0 out.png").status, 0);
@@ -72,29 +79,6 @@ TEST(Frames, StillsAreTheTimelinesFramesExactly) {
     ASSERT_GT(png.size(), 33u);
     EXPECT_EQ(std::vector<uint8_t>(png.begin() + 12, png.begin() + 26),
               (std::vector<uint8_t>{'I', 'H', 'D', 'R', 0, 0, 1, 64, 0, 0, 0, 200, 8, 2}));
-}
-
-TEST(Frames, EffectFramesAreExact) {
-    TempDir dir;
-    CopyData(dir.Path());
-    const struct {
-        const char* effect;
-        uint64_t hash;
-    } cases[] = {
-        {"tunnel --time 0 --seed 1", 9949393904108126901u},
-        {"tunnel --time 2500 --seed 7", 9988729271983626427u},
-        {"flares --time 0 --seed 1", 10672418658005985361u},
-        {"flares --time 2500 --seed 7", 5137474812061034046u},
-        {"wobble --time 0 --seed 1", 3934735413987873446u},
-        {"wobble --time 2500 --seed 7", 16159499480989519019u},
-    };
-    for (const auto& c : cases) {
-        const RunResult run = Capture(dir, "--effect " + std::string(c.effect) + " --raw f.raw");
-        ASSERT_EQ(run.status, 0) << run.err;
-        const std::vector<uint8_t> frame = ReadBytes(dir / "f.raw");
-        ASSERT_EQ(frame.size(), 320u * 200 * 4);
-        EXPECT_EQ(Hash(frame.data(), frame.size()), c.hash) << c.effect;
-    }
 }
 
 // From order 11 on nothing is drawn and the greeting ends; missing pictures
