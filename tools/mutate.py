@@ -119,7 +119,8 @@ def main():
     parser.add_argument("--per-folder", type=int, default=5, help="mutants from each folder")
     parser.add_argument("--only", help="comma-separated mutant ids to run, the rest skipped")
     parser.add_argument("--list", action="store_true", help="list the mutants, build nothing")
-    parser.add_argument("--dir", help="work folder, kept (default: a temporary one, all but the log removed)")
+    parser.add_argument("--dir", help="work folder, kept (default: a temporary one, of which "
+                        "only the log is kept)")
     parser.add_argument("--out", default="-", help="result table (default: standard output)")
     args = parser.parse_args()
 
