@@ -18,8 +18,10 @@ FOLDERS = ["src/common", "src/image", "src/music", "src/effects", "src/effects/u
            "tools/output"]
 FLIP = {"<": ">=", ">": "<=", "<=": ">", ">=": "<", "==": "!=", "!=": "=="}
 CONTINUES = (";", "{", "}", ")", "else", ":")  # a line after these starts a statement
+# Statements whose removal would not compile or would only drop a declaration.
 NOT_DROPPED = re.compile(r"^(return|case|default|using|namespace|static_assert|typedef|struct|"
-                         r"enum|class|template|break|continue)\b|^[A-Za-z_][\w:<>, ]*[\s*&]+\w+(\[.*\])?( =|\(|;|\{)")
+                         r"enum|class|template|break|continue)\b|"
+                         r"^[A-Za-z_][\w:<>, ]*[\s*&]+\w+(\[.*\])?( =|\(|;|\{)")
 
 
 def CodeOnly(line):
