@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 namespace fs = std::filesystem;
 
@@ -19,6 +20,11 @@ struct FaultCase {
     std::string file; // under dat/
     int fault;        // into FaultNames
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { // in the test's name
+    const char* fault[] = {"missing", "empty", "cut in half"};
+    *os << "dat/" << c.file << " " << fault[c.fault];
+}
 
 std::vector<FaultCase> AllFaults() {
     std::vector<FaultCase> cases;
