@@ -195,6 +195,9 @@ TEST_F(Capture, VideoHasTheMusicsLengthAndStartsWithTheStill) {
     ASSERT_EQ(Run({"--fps", "5", "--scale", "3", "--seed", "7", "file:z.webm"}).status, 0);
     ASSERT_EQ(Run({"--fps", "5", "--scale", "3", "--seed", "7", "again.webm"}).status, 0);
     EXPECT_TRUE(ReadBytes(dir / "again.webm") == ReadBytes(dir / "file:z.webm"));
+    for (const char* name : {"a.mkv", "b.mkv"}) // Matroska too, which would draw a random id
+        ASSERT_EQ(Run({"--fps", "2", "--scale", "1", name}).status, 0);
+    EXPECT_TRUE(ReadBytes(dir / "a.mkv") == ReadBytes(dir / "b.mkv"));
     Media odd;
     ReadBack(dir / "file:z.webm", odd);
     EXPECT_EQ(odd.codecs[0], AV_CODEC_ID_VP9);
