@@ -3,201 +3,148 @@
 // frame loop's wait for the refresh. Headless; the package test installs
 // and runs the real thing.
 #include "driver/Desktop.h"
-#include "driver/Demo.h"
 
+#include "driver/Demo.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
-const std::vector<std::string> Programs = {"ekudemo", "ekudemo-gallery"};
-
-RunResult RunWith(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {ProgramPath(program).string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunOptions options;
-    options.env = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
-    options.timeoutSeconds = 20;
-    return RunProgram(argv, options);
-}
-
-TEST(CommandLine, HelpAndVersionSayWhatTheProgramIsAndExitZero) {
-    for (const std::string& program : Programs) {
-        RunResult version = RunWith(program, {"--version"});
-        EXPECT_EQ(version.status, 0) << program;
-        EXPECT_EQ(version.out, program + " " EKUDEMO_VERSION "\n");
-        EXPECT_EQ(version.err, "");
-        RunResult help = RunWith(program, {"--help"});
-        EXPECT_EQ(help.status, 0) << program;
-        EXPECT_NE(help.out.find("Usage: " + program), std::string::npos) << help.out;
-        EXPECT_NE(help.out.find("--window K"), std::string::npos) << help.out;
-        EXPECT_EQ(help.err, "");
-    }
-}
-
-TEST(CommandLine, AnythingElseIsAUsageErrorWithStatus2AndNothingPlays) {
-    const std::vector<std::vector<std::string>> wrong = {{"--bogus"},
-                                                         {"extra"},
-                                                         {"--window", "0"},
-                                                         {"--window", "17"},
-                                                         {"--window", "x"},
-                                                         {"--window", "2", "3"},
-                                                         {"-w"}};
-    for (const std::string& program : Programs)
-        for (const auto& args : wrong) {
-            RunResult run = RunWith(program, args);
-            const std::string what = program + " " + args.front();
-            EXPECT_EQ(run.status, 2) << what;
-            EXPECT_EQ(run.out, "") << what; // no farewell: it never started
-            EXPECT_EQ(run.err.rfind(program + ": ", 0), 0u) << run.err;
-            EXPECT_NE(
-                run.err.find("\nusage: " + program + " [--window [K]] [--help] [--version]\n"),
-                std::string::npos)
-                << run.err;
-        }
-}
-
-// Sets or removes an environment variable for the test's length.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? setenv(name_.c_str(), old_.c_str(), 1) : unsetenv(name_.c_str()); }
-
-  private:
-    std::string name_, old_;
-    bool had_ = false;
-};
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "(unset)";
-}
-
-// Parses `args` as the greeting's command line; -1 when it would go on.
-int Parse(std::vector<std::string> args) {
+// Parses `args` as the greeting's command line: what it returns and says.
+int Parse(std::vector<std::string> args, std::string* err = nullptr) {
     args.insert(args.begin(), "ekudemo");
     std::vector<char*> argv;
     argv.reserve(args.size());
     for (std::string& a : args)
         argv.push_back(a.data());
-    return ParseDisplayCommandLine(int(argv.size()), argv.data(), "ekudemo", "");
+    testing::internal::CaptureStderr();
+    const int status = ParseDisplayCommandLine(int(argv.size()), argv.data(), "ekudemo", "");
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (err) *err = said;
+    return status;
 }
 
-// The window scale the last command line asked sdl12-compat for.
+// The window scale that the last command line has the display ask
+// sdl12-compat for; empty for full screen.
 std::string ScaleAsked() {
-    ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", nullptr);
-    ScopedEnv method("SDL12COMPAT_SCALE_METHOD", nullptr);
-    ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", nullptr);
+    unsetenv("SDL12COMPAT_WINDOW_SCALING");
     PrepareDisplayEnvironment();
-    return Env("SDL12COMPAT_WINDOW_SCALING");
+    const char* value = std::getenv("SDL12COMPAT_WINDOW_SCALING");
+    return value ? value : "";
 }
 
-TEST(CommandLine, WindowScaleIsThreeUnlessGivenAndFullScreenWithoutTheOption) {
+// Full screen without the option; a window three times the size unless
+// given; anything else a usage error with status 2.
+TEST(CommandLine, WindowScaleIsThreeUnlessGivenAndAnythingElseIsAUsageError) {
     EXPECT_EQ(Parse({}), -1);
-    EXPECT_EQ(ScaleAsked(), "(unset)");
+    EXPECT_EQ(ScaleAsked(), "");
     EXPECT_EQ(ScreenModeFlags(), 0xE0000001u); // hardware, palette, double-buffered, full screen
-    EXPECT_EQ(Parse({"--window"}), -1);
-    EXPECT_EQ(ScaleAsked(), "3");
-    EXPECT_EQ(Parse({"--window", "2"}), -1);
-    EXPECT_EQ(ScaleAsked(), "2");
-    EXPECT_EQ(Parse({"--window=16"}), -1);
-    EXPECT_EQ(ScaleAsked(), "16");
+    const std::pair<std::vector<std::string>, int> good[] = {
+        {{"--window"}, 3}, {{"--window", "2"}, 2}, {{"--window=16"}, 16}};
+    for (const auto& [args, scale] : good) {
+        EXPECT_EQ(Parse(args), -1);
+        EXPECT_EQ(ScaleAsked(), std::to_string(scale));
+    }
     EXPECT_EQ(ScreenModeFlags(), 0x60000001u); // the same without full screen
+    const std::vector<std::string> wrong[] = {{"--bogus"},
+                                              {"extra"},
+                                              {"--window", "0"},
+                                              {"--window", "17"},
+                                              {"--window", "x"},
+                                              {"--window", "2", "3"},
+                                              {"-w"}};
+    for (const auto& args : wrong) {
+        std::string err;
+        EXPECT_EQ(Parse(args, &err), 2) << args.back();
+        EXPECT_EQ(err.rfind("ekudemo: ", 0), 0u) << err;
+        EXPECT_TRUE(Contains(err, "\nusage: ekudemo [--window [K]] [--help] [--version]\n")) << err;
+    }
     Parse({});
 }
 
-TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowScale) {
-    {
-        ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", nullptr);
-        ScopedEnv method("SDL12COMPAT_SCALE_METHOD", nullptr);
-        ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", nullptr);
-        Parse({});
-        PrepareDisplayEnvironment();
-        EXPECT_EQ(Env("SDL12COMPAT_SYNC_TO_VBLANK"), "1");
-        EXPECT_EQ(Env("SDL12COMPAT_SCALE_METHOD"), "nearest");
-        EXPECT_EQ(Env("SDL12COMPAT_WINDOW_SCALING"), "(unset)");
-    }
-    {
-        ScopedEnv vblank("SDL12COMPAT_SYNC_TO_VBLANK", "0");
-        ScopedEnv method("SDL12COMPAT_SCALE_METHOD", "linear");
-        ScopedEnv scaling("SDL12COMPAT_WINDOW_SCALING", "1.5");
-        Parse({"--window", "4"});
-        PrepareDisplayEnvironment();
-        EXPECT_EQ(Env("SDL12COMPAT_SYNC_TO_VBLANK"), "0");
-        EXPECT_EQ(Env("SDL12COMPAT_SCALE_METHOD"), "linear");
-        EXPECT_EQ(Env("SDL12COMPAT_WINDOW_SCALING"), "4"); // --window K is asked for now
-        Parse({});
+// Each program, as its user runs it: --help, --version, and a usage error
+// before anything plays.
+TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
+    for (const std::string program : {"ekudemo", "ekudemo-gallery"}) {
+        auto run = [&](const char* arg) {
+            return RunProgram({ProgramPath(program).string(), arg}, {{}, Headless, 20});
+        };
+        RunResult version = run("--version");
+        EXPECT_EQ(version.status, 0) << program;
+        EXPECT_EQ(version.out, program + " " EKUDEMO_VERSION "\n");
+        RunResult help = run("--help");
+        EXPECT_EQ(help.status, 0) << program;
+        EXPECT_TRUE(Contains(help.out, "Usage: " + program)) << help.out;
+        EXPECT_TRUE(Contains(help.out, "--window K")) << help.out;
+        EXPECT_EQ(version.err + help.err, "");
+        RunResult wrong = run("--bogus");
+        EXPECT_EQ(wrong.status, 2) << program;
+        EXPECT_EQ(wrong.out, ""); // no farewell: it never started
+        std::string said = program;
+        said += ": The following argument was not expected: --bogus\nusage: ";
+        said += program;
+        EXPECT_EQ(wrong.err, said + " [--window [K]] [--help] [--version]\n");
     }
 }
 
-// Opens the headless display as the greeting does; closes it at the end.
-struct HeadlessScreen {
-    explicit HeadlessScreen(int scale) {
-        scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
-        opened = OpenScreen("ekudemo");
-    }
-    ~HeadlessScreen() {
-        SDL_Quit();
-        Screen = nullptr;
-        Parse({});
-    }
-    bool opened = false;
-};
+// Refresh pacing and square pixels unless the user chose; --window K is
+// asked for whatever the user set.
+TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowScale) {
+    const char* names[] = {"SDL12COMPAT_SYNC_TO_VBLANK", "SDL12COMPAT_SCALE_METHOD",
+                           "SDL12COMPAT_WINDOW_SCALING"};
+    auto env = [&](int i) {
+        const char* value = std::getenv(names[i]);
+        return std::string(value ? value : "(unset)");
+    };
+    for (const char* name : names)
+        unsetenv(name);
+    Parse({});
+    PrepareDisplayEnvironment();
+    EXPECT_EQ(env(0) + " " + env(1) + " " + env(2), "1 nearest (unset)");
+    setenv(names[0], "0", 1);
+    setenv(names[1], "linear", 1);
+    setenv(names[2], "1.5", 1);
+    Parse({"--window", "4"});
+    PrepareDisplayEnvironment();
+    EXPECT_EQ(env(0) + " " + env(1) + " " + env(2), "0 linear 4");
+    for (const char* name : names)
+        unsetenv(name);
+    Parse({});
+}
 
+// Alt+Enter (either Alt) switches between full screen and a window, which
+// the picture fills at 320x200; Enter alone does nothing; switching is not
+// quitting.
 TEST(Screen, FullScreenByDefaultAWindowWhenAskedAndAltEnterSwitches) {
-    {
-        HeadlessScreen screen(0);
-        ASSERT_TRUE(screen.opened);
-        EXPECT_TRUE(Screen->flags & SDL_FULLSCREEN);
-        EXPECT_EQ(Screen->w, ScreenWidth);
-        EXPECT_EQ(Screen->h, ScreenHeight);
-        // Alt+Enter: a window (of three times the size), and back.
-        SDL_Event press{};
-        press.type = SDL_KEYDOWN;
-        press.key.keysym.sym = SDLK_RETURN;
-        press.key.keysym.mod = KMOD_LALT;
-        for (bool full : {false, true}) {
+    for (int scale : {0, 2}) {
+        scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
+        ASSERT_TRUE(OpenScreen("ekudemo"));
+        bool full = scale == 0;
+        for (SDLMod mod : {KMOD_LALT, KMOD_NONE, KMOD_RALT}) {
+            EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
+            EXPECT_EQ(Screen->w * 1000 + Screen->h, ScreenWidth * 1000 + ScreenHeight);
+            SDL_Event press{};
+            press.type = SDL_KEYDOWN;
+            press.key.keysym.sym = SDLK_RETURN;
+            press.key.keysym.mod = mod;
             ASSERT_EQ(SDL_PushEvent(&press), 0);
             EXPECT_FALSE(PollQuit());
-            EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
-            EXPECT_EQ(Screen->w, ScreenWidth);
+            full = mod == KMOD_NONE ? full : !full;
         }
+        EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
+        SDL_Quit();
+        Screen = nullptr;
     }
-    HeadlessScreen screen(2);
-    ASSERT_TRUE(screen.opened);
-    EXPECT_FALSE(Screen->flags & SDL_FULLSCREEN);
-    EXPECT_EQ(Screen->w, ScreenWidth); // the picture stays 320x200; the window is scaled
-    SDL_Event press{};
-    press.type = SDL_KEYDOWN;
-    press.key.keysym.sym = SDLK_RETURN;
-    press.key.keysym.mod = KMOD_LALT;
-    ASSERT_EQ(SDL_PushEvent(&press), 0);
-    EXPECT_FALSE(PollQuit()); // switching is not quitting
-    EXPECT_TRUE(Screen->flags & SDL_FULLSCREEN);
-    press.key.keysym.mod = KMOD_NONE; // Enter alone does nothing
-    ASSERT_EQ(SDL_PushEvent(&press), 0);
-    EXPECT_FALSE(PollQuit());
-    EXPECT_TRUE(Screen->flags & SDL_FULLSCREEN);
-    press.key.keysym.mod = KMOD_RALT;
-    ASSERT_EQ(SDL_PushEvent(&press), 0);
-    EXPECT_FALSE(PollQuit());
-    EXPECT_FALSE(Screen->flags & SDL_FULLSCREEN);
+    Parse({});
 }
 
+// The headless driver returns at once; 31 frames take at least 30 refreshes
+// of a display that refreshes at most 60 times a second.
 TEST(Presenting, ADriverThatDoesNotWaitIsPacedToTheRefresh) {
-    HeadlessScreen screen(0);
-    ASSERT_TRUE(screen.opened);
-    // The headless driver returns at once; 31 frames take at least 30
-    // refreshes of a display that refreshes at most 60 times a second.
+    ASSERT_TRUE(OpenScreen("ekudemo"));
     const auto start = std::chrono::steady_clock::now();
     for (int frame = 0; frame <= 30; ++frame) {
         SDL_Flip(Screen);
@@ -206,6 +153,8 @@ TEST(Presenting, ADriverThatDoesNotWaitIsPacedToTheRefresh) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 30 / 60.0 - 0.002);
+    SDL_Quit();
+    Screen = nullptr;
 }
 
 } // namespace

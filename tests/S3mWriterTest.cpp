@@ -20,41 +20,34 @@ struct Loaded {
     }
 };
 
-TEST(S3mWriter, TestModuleHasItsOrdersRowsAndTiming) {
+// 64 rows of one tick of 2.5 / 255 s each (the player rounds a tick to whole
+// frames), each row audible: a window of 400 frames lies inside about one
+// row of 432.
+TEST(S3mWriter, TestModuleHasItsOrdersRowsAndTimingAndEveryRowSounds) {
     for (int orders : {1, 3, 12}) {
-        SCOPED_TRACE(orders);
         Loaded song(MakeTestModule(orders, 1, 255));
-        EXPECT_EQ(song.module.get_metadata("type"), "s3m");
-        EXPECT_EQ(song.module.get_num_orders(), orders);
-        EXPECT_EQ(song.module.get_num_channels(), 1);
-        EXPECT_EQ(song.module.get_num_samples(), 1);
-        EXPECT_EQ(song.module.get_current_speed(), 1);
-        EXPECT_EQ(song.module.get_current_tempo(), 255);
+        openmpt::module& mod = song.module;
+        EXPECT_EQ(mod.get_metadata("type"), "s3m");
+        EXPECT_EQ(mod.get_num_orders(), orders);
+        EXPECT_EQ(mod.get_num_channels() * 10 + mod.get_num_samples(), 11);
+        EXPECT_EQ(mod.get_current_speed() * 1000 + mod.get_current_tempo(), 1255);
         for (int o = 0; o < orders; ++o)
-            EXPECT_EQ(song.module.get_pattern_num_rows(song.module.get_order_pattern(o)), 64);
-        // 64 rows of one tick of 2.5 / 255 s each (the player rounds a tick
-        // to whole frames).
+            EXPECT_EQ(mod.get_pattern_num_rows(mod.get_order_pattern(o)), 64);
+        std::vector<int16_t> frames(2 * 400);
+        int windows = 0;
+        while (mod.read_interleaved_stereo(44100, 400, frames.data()) == 400) {
+            int peak = 0;
+            for (int16_t v : frames)
+                peak = std::max(peak, std::abs(int(v)));
+            EXPECT_GT(peak, 1000) << "silent window " << windows;
+            ++windows;
+        }
+        EXPECT_GE(windows, orders * 64 * 432 / 400 - 1);
         const double seconds = orders * 64 * 2.5 / 255;
-        EXPECT_NEAR(song.module.get_duration_seconds(), seconds, seconds * 2e-3);
+        EXPECT_NEAR(mod.get_duration_seconds(), seconds, seconds * 2e-3);
     }
     Loaded slow(MakeTestModule(2, 6, 125));
     EXPECT_NEAR(slow.module.get_duration_seconds(), 2 * 64 * 6 * 2.5 / 125, 0.01);
-}
-
-TEST(S3mWriter, EveryRowIsAudible) {
-    Loaded song(MakeTestModule(2, 1, 255));
-    // A row lasts 44100 * 2.5 / 255 = 432 frames; each window of 400 frames
-    // lies inside about one row and must carry sound.
-    std::vector<int16_t> frames(2 * 400);
-    int windows = 0;
-    while (song.module.read_interleaved_stereo(44100, 400, frames.data()) == 400) {
-        int peak = 0;
-        for (int16_t v : frames)
-            peak = std::max(peak, std::abs(static_cast<int>(v)));
-        EXPECT_GT(peak, 1000) << "silent window " << windows;
-        ++windows;
-    }
-    EXPECT_GE(windows, 2 * 64 * 432 / 400 - 1);
 }
 
 TEST(S3mWriter, CellsSamplesAndOrdersSurviveTheRoundTrip) {

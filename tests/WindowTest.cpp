@@ -111,6 +111,10 @@ void RunInAWindow(Ending ending) {
     }
     EXPECT_GE(best.lit, 2000u) << "no twister on the screen";
     EXPECT_GE(best.red, 20u) << "no caption on the screen";
+    // The media library may make its window anew while it sets the mode: the
+    // key or the request goes to the one there now, not the first one seen.
+    found = Capture("DISPLAY=" + display.Name() + " xdotool search --class ekudemo 2>/dev/null");
+    window = window && found ? std::strtoul(found->c_str(), nullptr, 10) : 0;
 
     const auto asked = Clock::now();
     if (window && ending == Ending::Escape) {

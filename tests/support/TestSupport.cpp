@@ -95,89 +95,49 @@ void CopyDataWithFastMusic(const fs::path& dir, int orders) {
     WriteBytes(dir / ModuleFile, MakeTestModule(orders, 1, 255));
 }
 
-namespace {
-
-void Drain(int fd, std::string& into) {
-    char buffer[4096];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) into.append(buffer, size_t(n));
-}
-
-// In the child: standard output and error into the pipes, no input, the
-// folder and environment asked for, then the program. Never returns.
-[[noreturn]] void StartChild(const std::vector<std::string>& argv, const RunOptions& options,
-                             const int outPipe[2], const int errPipe[2]) {
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, 0);
-    if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
-    for (const auto& variable : options.env)
-        putenv(strdup(variable.c_str()));
+// Runs the program with its standard output and error going to files in a
+// folder of their own and no input; interrupts it and kills it when the
+// options say.
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+    TempDir outputs;
+    const std::string out = (outputs / "out").string(), err = (outputs / "err").string();
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
-// Collects the child's output until it exits, interrupting it and killing
-// it when the options say; returns its wait status.
-int WaitForChild(pid_t pid, const RunOptions& options, int outFd, int errFd, RunResult& result) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
+        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
+        for (const auto& variable : options.env)
+            putenv(strdup(variable.c_str()));
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    RunResult result;
+    const auto start = std::chrono::steady_clock::now();
     bool interrupted = false;
     int status = 0;
-    for (;;) {
-        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         if (!interrupted && options.interruptAfterSeconds >= 0 &&
-            elapsed >= options.interruptAfterSeconds) {
+            elapsed.count() >= options.interruptAfterSeconds) {
             kill(pid, options.interruptSignal);
             interrupted = true;
         }
-        if (elapsed >= options.timeoutSeconds && !result.timedOut) {
+        if (elapsed.count() >= options.timeoutSeconds && !result.timedOut) {
             kill(pid, SIGKILL);
             result.timedOut = true;
         }
-        pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        if (poll(fds, 2, 20) > 0) {
-            if (fds[0].revents & POLLIN) Drain(outFd, result.out);
-            if (fds[1].revents & POLLIN) Drain(errFd, result.err);
-        }
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
     }
-}
-
-// Whatever is still in a pipe after the exit; then the pipe is closed.
-void DrainToEnd(int fd, std::string& into) {
-    fcntl(fd, F_SETFL, O_NONBLOCK);
-    for (;;) {
-        const std::string::size_type before = into.size();
-        Drain(fd, into);
-        if (into.size() == before) break;
-    }
-    close(fd);
-}
-
-} // namespace
-
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) StartChild(argv, options, outPipe, errPipe);
-    close(outPipe[1]);
-    close(errPipe[1]);
-
-    RunResult result;
-    const int status = WaitForChild(pid, options, outPipe[0], errPipe[0], result);
-    DrainToEnd(outPipe[0], result.out);
-    DrainToEnd(errPipe[0], result.err);
+    const std::vector<uint8_t> outBytes = ReadBytes(out), errBytes = ReadBytes(err);
+    result.out.assign(outBytes.begin(), outBytes.end());
+    result.err.assign(errBytes.begin(), errBytes.end());
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
@@ -193,6 +153,23 @@ SurfacePtr MakeSurface8(int width, int height) {
 
 uint32_t& Pixel32(SDL_Surface* s, int x, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x];
+}
+
+uint64_t Hash(const void* bytes, size_t size, uint64_t hash) {
+    // FNV-1a with a shift folded in: alone it would repeat over a run of
+    // equal pixels with a short period, so that moving a run's end could go unseen.
+    for (size_t i = 0; i < size; ++i) {
+        hash = (hash ^ static_cast<const uint8_t*>(bytes)[i]) * 0x100000001B3u;
+        hash ^= hash >> 29;
+    }
+    return hash;
+}
+
+uint64_t FrameHash(SDL_Surface* s) {
+    uint64_t hash = Hash(nullptr, 0);
+    for (int y = 0; y < s->h; ++y)
+        hash = Hash(&Pixel32(s, 0, y), size_t(s->w) * 4, hash);
+    return hash;
 }
 
 bool OnPath(const std::string& program) {

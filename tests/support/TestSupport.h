@@ -83,6 +83,11 @@ SurfacePtr MakeSurface32(int width, int height);
 SurfacePtr MakeSurface8(int width, int height);
 // Pixel word (x, y) of a 32-bit surface, honouring its pitch.
 uint32_t& Pixel32(SDL_Surface* s, int x, int y);
+// A 64-bit hash of bytes, continuing from `hash`; and of the width x height
+// pixel words of a 32-bit surface, row by row. Whole frames compare exactly
+// against known values this way.
+uint64_t Hash(const void* bytes, size_t size, uint64_t hash = 0xCBF29CE484222325u);
+uint64_t FrameHash(SDL_Surface* s);
 
 // Whether a program can be found on the PATH.
 bool OnPath(const std::string& program);

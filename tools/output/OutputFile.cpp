@@ -11,8 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool OutputWithoutUnnamedFiles = false;
-
 namespace {
 
 bool CannotWrite(const OutputFile& file, int error) {
@@ -162,11 +160,11 @@ OutputFile::~OutputFile() {
 bool OpenOutput(OutputFile& file, const char* path, std::span<const char* const> inputs) {
     DiscardOutput(file);
     if (!OpenFolder(file, path) || !CheckTarget(file) || !CheckInputs(file, inputs)) return false;
-    file.fd = OutputWithoutUnnamedFiles
+    file.fd = file.hiddenName
                   ? -1
                   : openat(file.folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, NewFileMode(file));
     if (file.fd < 0) {
-        if (OutputWithoutUnnamedFiles) errno = EOPNOTSUPP;
+        if (file.hiddenName) errno = EOPNOTSUPP;
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return CannotWrite(file, errno);
         if (!CreateTemporary(file)) return false;

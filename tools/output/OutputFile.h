@@ -38,6 +38,9 @@ struct OutputFile {
     bool replaces = false; // an existing file is replaced
     uid_t owner = 0;       // the replaced file's owner and group
     gid_t group = 0;
+    // Set before OpenOutput: grow under the hidden name even where the file
+    // system has unnamed files.
+    bool hiddenName = false;
 
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
@@ -54,6 +57,3 @@ bool WriteOutput(OutputFile& file, const void* data, size_t size);
 bool CommitOutput(OutputFile& file);
 // Drops what was written; the output's name is untouched.
 void DiscardOutput(OutputFile& file);
-
-// True: behave as on a file system without unnamed files (for the tests).
-extern bool OutputWithoutUnnamedFiles;
