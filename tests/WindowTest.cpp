@@ -86,7 +86,7 @@ void RunInAWindow(Ending ending) {
         // leak check of the greeting belongs to the headless runs.
         options.env = {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy",
                        "LSAN_OPTIONS=", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"};
-        options.timeoutSeconds = 60;
+        options.timeoutSeconds = 120; // a loaded machine may take long to show the window
         run = RunProgram({ProgramPath("ekudemo")}, options);
         ended = Clock::now();
     });
@@ -94,7 +94,7 @@ void RunInAWindow(Ending ending) {
     // xdotool takes the display from the environment.
     std::optional<std::string> found =
         Capture("DISPLAY=" + display.Name() +
-                " timeout 20 xdotool search --sync --class ekudemo 2>/dev/null");
+                " timeout 60 xdotool search --sync --class ekudemo 2>/dev/null");
     unsigned long window = found ? std::strtoul(found->c_str(), nullptr, 10) : 0;
     EXPECT_NE(window, 0u) << "no window appeared";
 
