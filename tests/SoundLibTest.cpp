@@ -194,8 +194,14 @@ TEST_F(SoundLib, LoadFailuresGiveTheirCodes) {
     EXPECT_NE(song, nullptr);
 }
 
+// Rates from 4000 to 192000 Hz and no negative channel count; once started,
+// nothing changes until it is closed.
 TEST_F(SoundLib, SettingsCannotChangeOnceStarted) {
     EXPECT_GE(FSOUND_GetVersion(), 3.5f); // the interface it serves
+    for (auto [rate, channels] : {std::pair{3999, 32}, {192001, 32}, {44100, -1}}) {
+        EXPECT_EQ(FSOUND_Init(rate, channels, 2), 0) << rate << " " << channels;
+        EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+    }
     StartOffline();
     EXPECT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_SDL), 0);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_BUSY);

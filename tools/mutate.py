@@ -167,7 +167,7 @@ def main():
             status, output = Run(suite, build, log, timeout=3600)
             result = "killed" if status else "survived"
             # The tests that failed, so that a flaky one can be told from a real kill.
-            failed = re.findall(r"Test +#\d+: (\S+) \.+\*\*\*(?:Failed|Timeout|Exception)", output)
+            failed = re.findall(r"Test +#\d+: (\S+).*\*\*\*(?:Failed|Timeout|Exception)", output)
             by = f" ({', '.join(failed)})" if failed else ""
         with open(path, "w") as f:
             f.write(original)
