@@ -106,18 +106,24 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // Made before the child starts, so that they are there however soon it is killed.
+    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600),
+              errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (outFd < 0 || errFd < 0) throw std::runtime_error("cannot make the output files");
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         dup2(open("/dev/null", O_RDONLY), 0);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
         for (const auto& variable : options.env)
             putenv(strdup(variable.c_str()));
         execv(args[0], args.data());
         _exit(127);
     }
+    close(outFd);
+    close(errFd);
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
     bool interrupted = false;
