@@ -14,7 +14,7 @@ for target in PcxFuzz PcxIndexedFuzz ModuleFuzz; do
     mkdir -p "$corpus"
     case "$target" in
     Pcx*) cp dat/*.pcx fuzz/seeds/*.pcx "$corpus"/ ;;
-    Module*) cp fuzz/seeds/*.s3m "$corpus"/; cp dat/*.s3m "$corpus"/ 2>/dev/null || true ;;
+    Module*) cp fuzz/seeds/*.s3m fuzz/seeds/*.mod fuzz/seeds/*.xm fuzz/seeds/*.it dat/*.s3m "$corpus"/ ;;
     esac
     log="$build/$target.log"
     echo "== $target: $seconds s"

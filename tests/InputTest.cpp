@@ -93,105 +93,8 @@ TEST(DataFile, ReadsUpToItsLimit) {
 }
 
 // ---------------------------------------------------------------------------
-// Modules of the formats the library plays besides S3M, written here byte by
-// byte: two patterns, one square-wave sample of 2000 bytes at the end.
-
-// Fields as the formats store them: little- or big-endian numbers, text
-// padded to its field, bytes as they are.
-struct Bytes : std::vector<uint8_t> {
-    Bytes& Le(uint32_t v, int size) {
-        for (int i = 0; i < size; ++i)
-            push_back(uint8_t(v >> 8 * i));
-        return *this;
-    }
-    Bytes& Be16(uint32_t v) { return Put({uint8_t(v >> 8), uint8_t(v)}); }
-    Bytes& Text(const std::string& text, size_t field) {
-        for (size_t i = 0; i < field; ++i)
-            push_back(i < text.size() ? uint8_t(text[i]) : 0);
-        return *this;
-    }
-    Bytes& Put(std::initializer_list<uint8_t> bytes, size_t times = 1) {
-        while (times-- > 0)
-            insert(end(), bytes);
-        return *this;
-    }
-    Bytes& Square(bool deltas = false) { // 2000 bytes of a square wave, or their differences
-        uint8_t previous = 0;
-        for (int i = 0; i < 2000; ++i) {
-            const uint8_t v = i % 32 < 16 ? 40 : uint8_t(-40);
-            push_back(deltas ? uint8_t(v - previous) : v);
-            previous = v;
-        }
-        return *this;
-    }
-};
-
-// 31 sample headers (the first "square", 1000 words, volume 64), song length
-// 2 and orders 0 1, "M.K.", two patterns of 64 rows of 4 channels with C-3
-// (period 428) of sample 1 every fourth row of channel 0, the sample.
-std::vector<uint8_t> MakeMod() {
-    Bytes b;
-    b.Text("test mod", 20);
-    for (int s = 0; s < 31; ++s) // finetune, volume, loop start 0, loop length 1
-        b.Text(s ? "" : "square", 22).Be16(s ? 0 : 1000).Put({0, uint8_t(s ? 0 : 64), 0, 0, 0, 1});
-    b.Put({2, 127, 0, 1}).Put({0}, 126).Text("M.K.", 4);
-    for (int cell = 0; cell < 2 * 64 * 4; ++cell)
-        if (cell % 16)
-            b.Put({0, 0, 0, 0});
-        else
-            b.Put({1, 0xAC, 0x10, 0});
-    return b.Square();
-}
-
-// Version 1.04: the header (276 bytes from 60), two packed patterns with
-// C-4 of instrument 1 every fourth row of channel 0, one instrument of one
-// sample stored as differences.
-std::vector<uint8_t> MakeXm() {
-    Bytes b;
-    b.Text("Extended Module: test xm", 37).Put({0x1A}).Text("ekudemo", 20).Le(0x0104, 2).Le(276, 4);
-    for (uint32_t v : {2, 0, 4, 2, 1, 1, 6, 125}) // orders, restart, channels, patterns,
-        b.Le(v, 2);                               // instruments, flags, speed, tempo
-    b.Put({0, 1}).Put({0}, 254);
-    for (int p = 0; p < 2; ++p) {
-        b.Le(9, 4).Put({0}).Le(64, 2).Le(16 * 3 + 240, 2);
-        for (int cell = 0; cell < 64 * 4; ++cell)
-            if (cell % 16)
-                b.Put({0x80});
-            else
-                b.Put({0x83, 49, 1});
-    }
-    b.Le(263, 4).Text("square", 22).Put({0}).Le(1, 2).Le(40, 4).Put({0}, 263 - 33);
-    b.Le(2000, 4).Le(0, 4).Le(0, 4).Put({64, 0, 0, 128, 0, 0}).Text("square", 22);
-    return b.Square(true);
-}
-
-// The header, orders 0 1 and the end, the offsets of one sample and two
-// patterns, the sample's header, the patterns (C-5 of sample 1 every fourth
-// row), the sample's data.
-std::vector<uint8_t> MakeIt() {
-    Bytes b;
-    b.Text("IMPM", 4).Text("test it", 26).Le(0x1004, 2);
-    for (uint32_t v : {3, 0, 1, 2, 0x0214, 0x0214, 0x0009, 0}) // orders, instruments, samples,
-        b.Le(v, 2); // patterns, made with, compatible, flags, special
-    b.Put({128, 48, 6, 125, 128, 0}).Le(0, 2).Le(0, 4).Le(0, 4).Put({32}, 64).Put({64}, 64);
-    b.Put({0, 1, 255});
-    const uint32_t sample = uint32_t(b.size()) + 12, pattern = sample + 0x50,
-                   data = pattern + 2 * 136;
-    b.Le(sample, 4).Le(pattern, 4).Le(pattern + 136, 4);
-    b.Text("IMPS", 16).Put({0, 64, 1, 64}).Text("square", 26).Put({1, 32}); // signed, pan
-    for (uint32_t v : {2000u, 0u, 0u, 8363u, 0u, 0u, data, 0u})
-        b.Le(v, 4);
-    for (int p = 0; p < 2; ++p) {
-        b.Le(128, 2).Le(64, 2).Le(0, 4);
-        for (int row = 0; row < 64; ++row)
-            if (row % 4)
-                b.Put({0});
-            else
-                b.Put({0x81, 3, 60, 1, 0});
-    }
-    return b.Square();
-}
-
+// Modules: small ones of the other formats the library plays (fuzz/seeds/, two
+// patterns and a square-wave sample each), cut short or with nothing to play.
 class Modules : public testing::Test {
   protected:
     void SetUp() override {
@@ -216,10 +119,11 @@ class Modules : public testing::Test {
 // From inside the header to the last byte of the sample; the greeting's own
 // module stands for S3M.
 TEST_F(Modules, EveryFormatCutShortIsDamaged) {
-    const std::vector<uint8_t> formats[] = {MakeMod(), MakeXm(), MakeIt(),
-                                            ReadBytes(SourceDir() / ModuleFile)};
-    for (const std::vector<uint8_t>& bytes : formats) {
-        SCOPED_TRACE(bytes.size());
+    for (const fs::path& file :
+         {SourceDir() / "fuzz/seeds/square.mod", SourceDir() / "fuzz/seeds/square.xm",
+          SourceDir() / "fuzz/seeds/square.it", SourceDir() / ModuleFile}) {
+        SCOPED_TRACE(file);
+        const std::vector<uint8_t> bytes = ReadBytes(file);
         ASSERT_EQ(Load(bytes).first, 0) << Load(bytes).second;
         for (size_t cut = 1; cut <= bytes.size(); cut += std::max<size_t>(1, cut / 8)) {
             const size_t length = bytes.size() - cut;

@@ -1,6 +1,6 @@
-// The greeting's music binding: its error texts, its start-up failures (in a
-// child process, since they end the process) and the order callback keeping
-// CurrentOrder fresh.
+// The greeting's music binding: its error texts and its start-up failures (in
+// a child process, since they end the process). The order callback keeping
+// CurrentOrder fresh is the sync test's.
 #include "music/Music.h"
 
 #include "s3m/S3mWriter.h"
@@ -49,29 +49,6 @@ TEST(InitMusicDeathTest, FailuresPrintTheLibrarysTextAndEndWithStatus1) {
         const std::vector<uint8_t> printed = ReadBytes(out);
         EXPECT_EQ(std::string(printed.begin(), printed.end()), c.out);
     }
-}
-
-TEST(Music, OrderCallbackKeepsCurrentOrderAndStopReleases) {
-    TempDir dir;
-    WriteBytes(dir / "song.s3m", MakeTestModule(3, 1, 255));
-    ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND), 1);
-    InitMusic((dir / "song.s3m").c_str());
-    ASSERT_NE(SongHandle, nullptr);
-    CurrentOrder.store(0);
-    PlayMusic();
-    std::vector<int16_t> buffer(2 * 1024);
-    int lastSeen = 0;
-    while (FMUSIC_Render(SongHandle, buffer.data(), 1024) > 0) {
-        // Only the callback writes here: it must follow the song's order.
-        const int order = CurrentOrder.load();
-        EXPECT_EQ(order, FMUSIC_GetOrder(SongHandle));
-        EXPECT_GE(order, lastSeen);
-        lastSeen = order;
-    }
-    EXPECT_EQ(lastSeen, 2);
-    StopMusic();
-    EXPECT_EQ(SongHandle, nullptr);
-    FSOUND_SetOutput(FSOUND_OUTPUT_SDL);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The sound library layer with small modules of known orders and rows: offline
-// rendering on the test's thread, and real playback on SDL's audio thread
-// (the dummy driver, which paces itself like a sound card).
+// The sound library layer with small modules of known orders and rows,
+// rendered offline on the test's thread, and a song freed while SDL's audio
+// thread plays it. Playback in step with the frames is the sync test's.
 #include "music/SoundLib.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
@@ -210,44 +210,6 @@ TEST_F(SoundLib, SettingsCannotChangeOnceStarted) {
     FSOUND_Close();
     EXPECT_EQ(FSOUND_SetOutput(42), 0);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-}
-
-TEST_F(SoundLib, PlaybackThreadCallsBackOncePerOrderAndEndsOnce) {
-    ASSERT_EQ(FSOUND_Init(44100, 32, 2), 1) << SDL_GetError();
-    song = FMUSIC_LoadSong(WriteModule(3).c_str());
-    ASSERT_NE(song, nullptr);
-    FMUSIC_SetOrderCallback(song, RecordOrder, 1);
-    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
-
-    // Poll the position the way the frame loop does.
-    const auto start = std::chrono::steady_clock::now();
-    int lastOrder = 0, lastRow = 0;
-    while (!FMUSIC_IsFinished(song)) {
-        const int order = FMUSIC_GetOrder(song), row = FMUSIC_GetRow(song);
-        EXPECT_TRUE(order > lastOrder || (order == lastOrder && row >= lastRow))
-            << lastOrder << ":" << lastRow << " -> " << order << ":" << row;
-        lastOrder = order;
-        lastRow = row;
-        ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
-            << "the song does not end";
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GT(seconds, 1.5) << "played faster than real time";
-    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
-    EXPECT_EQ(FMUSIC_GetRow(song), 63);
-
-    // Silence after the end: no more calls, the position stays.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(FMUSIC_GetOrder(song), 2);
-    const auto calls = CallsSoFar();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0], std::make_pair(song, 1));
-    EXPECT_EQ(calls[1], std::make_pair(song, 2));
-    std::lock_guard<std::mutex> lock(Calls.lock);
-    for (std::thread::id id : Calls.threads)
-        EXPECT_NE(id, std::this_thread::get_id());
 }
 
 TEST_F(SoundLib, FreeingAPlayingSongStopsItAtOnce) {

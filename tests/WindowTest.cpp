@@ -1,7 +1,6 @@
 // The greeting in a real X window on a virtual display of its own (Xvfb):
-// the twister and a red caption reach the screen, and Escape or a window
-// manager's close request ends it. Needs Xvfb, xdotool, xwininfo (x11-utils)
-// and ImageMagick's import; skipped without them.
+// Escape or a window manager's close request ends it at once. Needs Xvfb and
+// xdotool; skipped without them. (What it draws is tested frame by frame.)
 #include "common/Data.h"
 #include "s3m/S3mWriter.h"
 #include "support/TestSupport.h"
@@ -39,36 +38,10 @@ std::optional<std::string> Capture(const std::string& command) {
     return out;
 }
 
-struct ScreenCounts {
-    size_t lit = 0; // not black
-    size_t red = 0; // the captions' pure red
-};
-
-// A screenshot of the whole display as binary PPM, counted.
-std::optional<ScreenCounts> Screenshot(const std::string& display) {
-    std::optional<std::string> ppm =
-        Capture("import -display " + display + " -window root -depth 8 ppm:-");
-    if (!ppm) return std::nullopt;
-    int width = 0, height = 0, maximum = 0, offset = 0;
-    if (std::sscanf(ppm->c_str(), "P6 %d %d %d%n", &width, &height, &maximum, &offset) != 3 ||
-        maximum != 255)
-        return std::nullopt;
-    const size_t start = size_t(offset) + 1, count = size_t(width) * size_t(height);
-    if (ppm->size() < start + 3 * count) return std::nullopt;
-    ScreenCounts counts;
-    for (size_t i = 0; i < count; ++i) {
-        const auto* p = reinterpret_cast<const uint8_t*>(ppm->data() + start + 3 * i);
-        if (p[0] || p[1] || p[2]) ++counts.lit;
-        if (p[0] >= 0xF0 && p[1] <= 0x10 && p[2] <= 0x10) ++counts.red;
-    }
-    return counts;
-}
-
 enum class Ending { Escape, CloseRequest };
 
 void RunInAWindow(Ending ending) {
-    if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("import") || !OnPath("xwininfo"))
-        GTEST_SKIP() << "Xvfb, xdotool, xwininfo or ImageMagick's import is missing";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is missing";
     XvfbDisplay display("320x200x24");
     ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
 
@@ -98,19 +71,7 @@ void RunInAWindow(Ending ending) {
     unsigned long window = found ? std::strtoul(found->c_str(), nullptr, 10) : 0;
     EXPECT_NE(window, 0u) << "no window appeared";
 
-    // The first scene: a turning twister and a red caption. A shot may fall
-    // between two presented frames, so a few are taken.
-    ScreenCounts best;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    for (int shot = 0; shot < 8 && window; ++shot) {
-        if (std::optional<ScreenCounts> counts = Screenshot(display.Name())) {
-            if (counts->red > best.red || counts->lit > best.lit) best = *counts;
-            if (best.red >= 20 && best.lit >= 2000) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    }
-    EXPECT_GE(best.lit, 2000u) << "no twister on the screen";
-    EXPECT_GE(best.red, 20u) << "no caption on the screen";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // the first frames are shown
     // The media library may make its window anew while it sets the mode: the
     // key or the request goes to the one there now, not the first one seen.
     found = Capture("DISPLAY=" + display.Name() + " xdotool search --class ekudemo 2>/dev/null");
