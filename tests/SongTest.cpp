@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <numbers>
 #include <set>
 #include <sstream>
@@ -203,14 +201,14 @@ TEST(SongCheck, TheLastRowIsFoundAndHoldsNothingOfTheNextOrder) {
 }
 
 // The report command on a module file, and what it refuses: each refusal
-// is one line on standard error, and nothing is measured. The usage errors.
+// is one line on standard error, and nothing is measured (files that are not
+// regular files are the data reader's, InputTest). The usage errors.
 TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
     TempDir dir;
     const std::vector<uint8_t> song = ComposeSong();
     WriteBytes(dir / "small.s3m", MakeTestModule(2, 6, 125));
     WriteBytes(dir / "text.s3m", {'n', 'o', 't', '\n'});
     WriteBytes(dir / "half.s3m", {song.begin(), song.begin() + ptrdiff_t(song.size() / 2)});
-    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
     auto report = [&](const char* name) {
         return std::vector<std::string>{"--song-report", (dir / name).string()};
     };
@@ -223,9 +221,6 @@ TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
         {report("text.s3m"), 1, "", "text.s3m: not a module libopenmpt can play: "},
         {report("half.s3m"), 1, "",
          "half.s3m: the module is cut short: parts of it that its headers point at are missing\n"},
-        {report("pipe"), 1, "", "pipe\" is a FIFO (named pipe), not a regular file\n"},
-        {report("missing.s3m"), 1, "", "cannot open music \""},
-        {report(""), 1, "", "\" is a folder, not a file\n"},
         {{"--help"}, 0, "--song-report", ""},
         {{"--version"}, 0, "ekudemo-makedata " EKUDEMO_VERSION "\n", ""},
         {{}, 2, "", "usage: ekudemo-makedata OUTDIR"},
@@ -247,5 +242,5 @@ TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
         EXPECT_TRUE(c.status != 1 || run.err.find('\n') == run.err.size() - 1); // said once
     }
     // Nothing was written but the files above: no folder named after an option.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
