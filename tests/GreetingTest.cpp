@@ -2,7 +2,9 @@
 // with the file and the line before anything is written or played, and
 // another name with other lines plays to its end with its letters, captions
 // and farewell.
+#include "common/Greeting.h"
 #include "common/Data.h"
+#include "common/Error.h"
 #include "common/Frame.h"
 #include "effects/Caption.h"
 #include "effects/Twister.h"
@@ -35,6 +37,16 @@ std::vector<uint8_t> Edited(const std::map<int, std::string>& lines) {
         else if (!lines.at(n).empty())
             out += lines.at(n) + "\n";
     return {out.begin(), out.end()};
+}
+
+// Eku's file as the generator writes it reads back as the greeting's own
+// texts, in Latin-1.
+TEST(GreetingFile, EkusFileReadsBackAsEkusGreeting) {
+    Greeting read;
+    ASSERT_TRUE(ParseGreeting(ReadBytes(SourceDir() / GreetingFile), "greeting.toml", read))
+        << ErrorText();
+    EXPECT_EQ(read, DefaultGreeting());
+    EXPECT_EQ(read.head[7], "k\xE4y hakee mulle ruokaa?");
 }
 
 TEST(GreetingFile, EachFaultIsNamedWithTheFileAndLineAndNothingIsWritten) {

@@ -23,6 +23,7 @@ struct Greeting {
     std::string crab;                 // jumps about while the crab walks in
     std::array<std::string, 8> head;  // out of the party head's mouth, one per 32 rows
     std::string farewell;             // printed when the greeting ends
+    bool operator==(const Greeting&) const = default;
 };
 
 // The greeting being shown: Eku's until LoadGreeting reads another.
