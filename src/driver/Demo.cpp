@@ -36,10 +36,6 @@ bool FellBackToOffscreen() {
     return !wanted || std::strcmp(wanted, "offscreen") != 0;
 }
 
-} // namespace
-
-namespace {
-
 // One picture of the table, from `file` in the data folder, into `slot`.
 bool LoadPicture(const DataPicture& picture, const std::string& file, SDL_Surface*& slot) {
     const std::string path = DataFolderPath(file);
