@@ -30,7 +30,8 @@ TEST(DataGenerator, RemakesTheCommittedFilesByteForByte) {
     ASSERT_EQ(run.status, 0) << run.err;
     // The data table names every file there is.
     std::set<std::string> listed = {std::string(DataFileName(FontLicenceFile)),
-                                    std::string(DataFileName(IconFile))};
+                                    std::string(DataFileName(IconFile)),
+                                    std::string(DataFileName(GreetingFile))};
     for (const char* path : DataFiles)
         listed.insert(std::string(DataFileName(path)));
     EXPECT_EQ(Files(SourceDir() / "dat"), listed);

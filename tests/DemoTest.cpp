@@ -4,6 +4,7 @@
 // FaultTest.
 #include "driver/Demo.h"
 
+#include "common/Data.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/Tunnel.h"
 #include "music/Music.h"
@@ -27,6 +28,7 @@ TEST(Greeting, EndsByItselfAtOrder11WithTheFarewell) {
     for (int orders : {14, 3}) {
         TempDir dir;
         CopyDataWithFastMusic(dir.Path(), orders);
+        if (orders == 3) fs::remove(dir / GreetingFile); // a folder older than the file: Eku's
         const auto start = std::chrono::steady_clock::now();
         RunResult run = RunGreeting(dir.Path());
         const double seconds =

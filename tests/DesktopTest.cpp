@@ -60,7 +60,9 @@ TEST(CommandLine, WindowScaleIsThreeUnlessGivenAndAnythingElseIsAUsageError) {
         std::string err;
         EXPECT_EQ(Parse(args, &err), 2) << args.back();
         EXPECT_EQ(err.rfind("ekudemo: ", 0), 0u) << err;
-        EXPECT_TRUE(Contains(err, "\nusage: ekudemo [--window [K]] [--help] [--version]\n")) << err;
+        EXPECT_TRUE(
+            Contains(err, "\nusage: ekudemo [--window [K]] [--data DIR] [--help] [--version]\n"))
+            << err;
     }
     Parse({});
 }
@@ -86,7 +88,7 @@ TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
         std::string said = program;
         said += ": The following argument was not expected: --bogus\nusage: ";
         said += program;
-        EXPECT_EQ(wrong.err, said + " [--window [K]] [--help] [--version]\n");
+        EXPECT_EQ(wrong.err, said + " [--window [K]] [--data DIR] [--help] [--version]\n");
     }
 }
 

@@ -76,6 +76,11 @@ void RunInAWindow(Ending ending) {
     // key or the request goes to the one there now, not the first one seen.
     found = Capture("DISPLAY=" + display.Name() + " xdotool search --class ekudemo 2>/dev/null");
     window = window && found ? std::strtoul(found->c_str(), nullptr, 10) : 0;
+    // Titled after the greeting's person.
+    EXPECT_EQ(Capture("DISPLAY=" + display.Name() + " xdotool getwindowname " +
+                      std::to_string(window) + " 2>/dev/null")
+                  .value_or(""),
+              "Eku's birthday greeting\n");
 
     const auto asked = Clock::now();
     if (window && ending == Ending::Escape) {

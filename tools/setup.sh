@@ -6,7 +6,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config git clang libclang-rt-14-dev clang-format clang-tidy
 libsdl1.2-compat-dev libsdl-ttf2.0-dev libopenmpt-dev libpng-dev
 libavformat-dev libavcodec-dev libavutil-dev
-libgtest-dev libbenchmark-dev libcli11-dev fonts-liberation2
+libgtest-dev libbenchmark-dev libcli11-dev libtomlplusplus-dev fonts-liberation2
 openmpt123 sox imagemagick ffmpeg xvfb xauth xdotool x11-utils libx11-dev openbox
 help2man lintian dpkg-dev fakeroot file debootstrap"
 

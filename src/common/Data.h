@@ -1,7 +1,7 @@
 // The greeting's data files, listed once: the pictures with their slots,
-// sizes and colour keys, the font and the module. The programs load from this
-// table, the data generator writes the files it names, and the tests and
-// benchmarks find them through it. Header only and free of the media library,
+// sizes and colour keys, the font, the module and the greeting file. The
+// programs load from this table, the data generator writes the files it
+// names, and the tests and benchmarks find them through it. Header only and free of the media library,
 // so that the generator can read it too.
 #pragma once
 
@@ -15,8 +15,8 @@ enum Slot : int {
     SlotHead1 = 1,      // the party head, mouth shut
     SlotHead2 = 2,      // the party head, mouth open
     SlotCrab = 3,
-    SlotLetterE = 4, // the twister's three letter masks, in turn
-    SlotLetterK = 5,
+    SlotLetterE = 4, // the twister's masks of the name's first three letters
+    SlotLetterK = 5, // (E, K and U for Eku); LetterSlots has all eight
     SlotLetterU = 6,
     SlotTexture = 7, // the twister's texture
     SlotEnd = 8,     // the cake
@@ -32,7 +32,9 @@ struct DataPicture {
     bool keyed;       // black is transparent when blitted
 };
 
-// Every picture, in the order start-up loads them.
+// Every picture, in the order start-up loads them. The letter masks are
+// those of Eku's name: a name's masks are loaded where these stand, one file
+// for each letter (LetterMaskFile in common/Greeting.h).
 inline constexpr std::array<DataPicture, 10> DataPictures = {{
     {"dat/ek_taus.pcx", SlotBackground, 320, 200, 32, false},
     {"dat/ek_rapu.pcx", SlotCrab, 320, 200, 32, true},
@@ -54,12 +56,19 @@ constexpr const DataPicture& SlotPicture(Slot slot) {
     return FlareSpriteFile; // not reached: every Slot has its picture
 }
 
+// The slots of the masks of a name's letters, first to eighth.
+inline constexpr std::array<int, 8> LetterSlots = {SlotLetterE, SlotLetterK, SlotLetterU, 9,
+                                                   10,          11,          12,          13};
+
 inline constexpr const char* FontFile = "dat/arialbd.ttf";
 inline constexpr int FontPoints = 12;
 inline constexpr const char* FontLicenceFile = "dat/LICENSE-font.txt";
 inline constexpr const char* ModuleFile = "dat/rimpaaa.s3m";
 // The desktop menus' icon, drawn from the cake; the programs never read it.
 inline constexpr const char* IconFile = "dat/ekudemo.png";
+// The name, captions and farewell (common/Greeting.h); a data folder made
+// before there were greeting files has none, and shows Eku's greeting.
+inline constexpr const char* GreetingFile = "dat/greeting.toml";
 
 // Every file the greeting reads, pictures first, then the font and the module.
 inline constexpr std::array<const char*, DataPictures.size() + 2> DataFiles = [] {

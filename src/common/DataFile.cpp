@@ -98,3 +98,10 @@ bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit at
     }
     return true;
 }
+
+std::string DataFolder = "dat";
+
+std::string DataFolderPath(const std::string& path) {
+    const size_t slash = path.find('/');
+    return slash == std::string::npos ? path : DataFolder + path.substr(slash);
+}

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // What to do with a file longer than the limit.
@@ -21,3 +22,10 @@ enum class DataLimit {
 // then holds why the file could not be opened (ENOENT: it is not there).
 bool ReadDataFile(const char* path, const char* what, size_t limit, DataLimit atLimit,
                   std::vector<uint8_t>& bytes);
+
+// The folder the greeting's data is read from: "dat" in the working
+// directory, or the one a program was given with --data.
+extern std::string DataFolder;
+// A path of the data table ("dat/bit7.pcx") in DataFolder; unchanged while
+// that is "dat".
+std::string DataFolderPath(const std::string& path);

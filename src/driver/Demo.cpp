@@ -1,7 +1,9 @@
 #include "driver/Demo.h"
 
 #include "common/Data.h"
+#include "common/DataFile.h"
 #include "common/Error.h"
+#include "common/Greeting.h"
 #include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
@@ -34,25 +36,41 @@ bool FellBackToOffscreen() {
     return !wanted || std::strcmp(wanted, "offscreen") != 0;
 }
 
+// One picture of the table, from `file` in the data folder, into `slot`.
+bool LoadPicture(const DataPicture& picture, const std::string& file, SDL_Surface*& slot) {
+    const std::string path = DataFolderPath(file);
+    slot = CreateSurface(picture.width, picture.height, 32, path.c_str());
+    if (!slot || !LoadPcx(path.c_str(), slot, picture.width, picture.height)) return false;
+    if (picture.keyed) SDL_SetColorKey(slot, SDL_SRCCOLORKEY, 0);
+    return true;
+}
+
 } // namespace
 
 bool LoadPictures(SurfaceSlotArray& slots) {
     slots.fill(nullptr);
+    const std::string& name = CurrentGreeting.name;
     for (const DataPicture& picture : DataPictures) {
-        if (picture.slot == NoSlot) continue;
-        SDL_Surface* surface = CreateSurface(picture.width, picture.height, 32, picture.path);
-        if (!surface) return false;
-        slots[size_t(picture.slot)] = surface;
-        if (!LoadPcx(picture.path, surface, picture.width, picture.height)) return false;
-        if (picture.keyed) SDL_SetColorKey(surface, SDL_SRCCOLORKEY, 0);
+        if (picture.slot == NoSlot || picture.slot == SlotLetterK || picture.slot == SlotLetterU)
+            continue;
+        if (picture.slot != SlotLetterE) {
+            if (!LoadPicture(picture, picture.path, slots[size_t(picture.slot)])) return false;
+            continue;
+        }
+        // The name's masks stand where Eku's do in the table.
+        for (size_t i = 0; i < name.size() && i < LetterSlots.size(); ++i)
+            if (!LoadPicture(picture, LetterMaskFile(uint8_t(name[i])),
+                             slots[size_t(LetterSlots[i])]))
+                return false;
     }
     return true;
 }
 
 SDL_Surface* LoadFlareSprite() {
     const DataPicture& file = FlareSpriteFile;
-    SDL_Surface* sprite = CreateSurface(file.width, file.height, file.bitsPerPixel, file.path);
-    if (sprite && !LoadPcxIndexed(file.path, sprite, file.width, file.height)) {
+    const std::string path = DataFolderPath(file.path);
+    SDL_Surface* sprite = CreateSurface(file.width, file.height, file.bitsPerPixel, path.c_str());
+    if (sprite && !LoadPcxIndexed(path.c_str(), sprite, file.width, file.height)) {
         SDL_FreeSurface(sprite);
         return nullptr;
     }
@@ -79,7 +97,7 @@ bool PollQuit() {
     return quit;
 }
 
-bool OpenScreen(const char* program) {
+bool OpenScreen(const char* title) {
     PrepareDisplayEnvironment();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return SetError("cannot start the video subsystem: %s", SDL_GetError());
@@ -96,7 +114,8 @@ bool OpenScreen(const char* program) {
                         desktopBits < 24 ? "; the display does not show the 24- or 32-bit colour "
                                            "the pictures need"
                                          : "");
-    SDL_WM_SetCaption(program, program); // the window's title on a desktop
+    // The window's title on a desktop, and the name the desktop lists it by.
+    SDL_WM_SetCaption(title, ProgramName);
     SDL_ShowCursor(0);
     StartPresenting();
     return true;
@@ -106,6 +125,12 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
     slots.fill(nullptr);
     flareSprite = nullptr;
     if (options.program) ProgramName = options.program;
+    // Before anything plays or opens: a greeting that cannot be shown is
+    // refused first.
+    if (!LoadGreeting(DataFolderPath(GreetingFile).c_str())) {
+        PrintError();
+        return 1;
+    }
     // Each start-up chooses afresh: a silent one before must not leave the
     // next without sound.
     if (options.music != MusicUse::None)
@@ -114,8 +139,8 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
     // The greeting keeps its own way of failing here (InitMusic ends the
     // process); the other programs report and return.
     if (options.music == MusicUse::Playing) {
-        InitMusic(ModuleFile);
-    } else if (options.music != MusicUse::None && !LoadMusic(ModuleFile)) {
+        InitMusic(DataFolderPath(ModuleFile).c_str());
+    } else if (options.music != MusicUse::None && !LoadMusic(DataFolderPath(ModuleFile).c_str())) {
         PrintError();
         ShutDown(slots, flareSprite);
         return 1;
@@ -127,7 +152,9 @@ int StartUp(const StartOptions& options, SurfaceSlotArray& slots, SDL_Surface*& 
     }
     std::srand(options.seed ? *options.seed : unsigned(MilliClock()));
 
-    if (options.display && !OpenScreen(ProgramName)) {
+    const std::string title =
+        options.program ? std::string(options.program) : GreetingTitle(CurrentGreeting);
+    if (options.display && !OpenScreen(title.c_str())) {
         PrintError();
         ShutDown(slots, flareSprite);
         return 1;
@@ -182,6 +209,6 @@ int RunDemo(int, char**) {
     while (!RunFrame(slots)) {
     }
     ShutDown(slots, flareSprite);
-    std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
+    std::printf("%s\n", CurrentGreeting.farewell.c_str());
     return 0;
 }

@@ -19,7 +19,8 @@ using SurfaceSlotArray = std::array<SDL_Surface*, SlotCount>;
 extern SDL_Surface* Screen;
 
 // Creates and loads the slot pictures of the data table (colour keys on the
-// crab and head frames) in start-up order. Slots 9-19 are left null. False,
+// crab and head frames) in start-up order, from the data folder, with the
+// masks of CurrentGreeting's name in LetterSlots. The other slots are left null. False,
 // after SetError naming the picture, when one cannot be loaded; what was made
 // is left in the slots for FreePictures.
 bool LoadPictures(SurfaceSlotArray& slots);
@@ -29,17 +30,18 @@ SDL_Surface* LoadFlareSprite();
 void FreePictures(SurfaceSlotArray& slots);
 
 // Starts the video subsystem and opens the 320x200 full-screen display as
-// Screen, with the mouse pointer hidden and `program` as the window's title.
+// Screen, with the mouse pointer hidden and `title` as the window's title.
 // False, after SetError saying what is wrong with the display, when there is
 // none to open.
-bool OpenScreen(const char* program);
+bool OpenScreen(const char* title);
 
 // Drains the event queue; true when Escape was pressed or the window was
 // asked to close.
 bool PollQuit();
 
 // What a program brings up of the greeting. StartUp does it in the greeting's
-// order (music, font, random seed, display, pictures, flare data, playback);
+// order (the greeting file, music, font, random seed, display, pictures,
+// flare data, playback), reading from the data folder (common/DataFile.h);
 // ShutDown releases all of it in the greeting's order, the tunnel's tables
 // included, built or not.
 enum class MusicUse {
@@ -49,7 +51,9 @@ enum class MusicUse {
     Playing, // loaded and started where the greeting starts it
 };
 struct StartOptions {
-    const char* program = nullptr; // becomes ProgramName, which names it in messages
+    // Becomes ProgramName, which names it in messages, and the window's title;
+    // the greeting leaves it null and its window is titled after its person.
+    const char* program = nullptr;
     MusicUse music = MusicUse::Playing;
     bool font = true;
     bool display = true;          // the display as Screen; otherwise no window at all

@@ -1,5 +1,6 @@
 #include "driver/Desktop.h"
 
+#include "common/DataFile.h"
 #include "driver/Demo.h"
 
 #include <CLI/CLI.hpp>
@@ -20,6 +21,8 @@ namespace {
 
 // 0: full screen (the default); K: a window K times the screen's size.
 int WindowScale = 0;
+// Whether --data named the data folder: then no installed copy stands in.
+bool DataFolderNamed = false;
 
 constexpr int DefaultWindowScale = 3;
 constexpr int MaxWindowScale = 16;
@@ -101,25 +104,40 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
             ->expected(0, 1)
             ->type_name("K")
             ->check(CLI::Range(1, MaxWindowScale).description(""));
+    std::string data;
+    CLI::Option* dataOption = app.add_option("--data", data,
+                                             "Read the data from the folder DIR, one that "
+                                             "ekudemo-makedata wrote, instead of dat/")
+                                  ->type_name("DIR");
     app.footer("Escape or closing the window ends it early. The data is read from dat/ in the "
                "working directory, or from the installed copy's data folder when there is none.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e); // --help, --version
-        std::fprintf(stderr, "%s: %s\nusage: %s [--window [K]] [--help] [--version]\n", program,
-                     e.what(), program);
+        std::fprintf(stderr, "%s: %s\nusage: %s [--window [K]] [--data DIR] [--help] [--version]\n",
+                     program, e.what(), program);
         return 2;
     }
     WindowScale = 0;
     // `--window` alone leaves an empty value behind.
     if (window->count())
         WindowScale = window->results().front().empty() ? DefaultWindowScale : scale.front();
+    if (dataOption->count()) UseDataFolder(data);
     return -1;
+}
+
+void UseDataFolder(const std::string& folder) {
+    std::string trimmed = folder;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    DataFolder = trimmed.empty() ? "." : trimmed;
+    DataFolderNamed = true;
 }
 
 const char* InstalledDataFolder() {
 #ifdef EKUDEMO_DATA_DIR
+    if (DataFolderNamed) return nullptr;
     struct stat info;
     if (lstat("dat", &info) == 0 || errno != ENOENT) return nullptr;
     if (stat(EKUDEMO_DATA_DIR "/dat", &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;

@@ -7,13 +7,19 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
-// The greeting's and the gallery's command line: `--window [K]`, `--help`,
-// `--version`. Returns -1 to go on, with the window scale set: full screen
-// without the option, a window K times the screen's size with it. Otherwise
+// The greeting's and the gallery's command line: `--window [K]`,
+// `--data DIR`, `--help`, `--version`. Returns -1 to go on, with the window
+// scale set (full screen without the option, a window K times the screen's
+// size with it) and the data folder, when named. Otherwise
 // the status to exit with: 0 after --help or --version, 2 after a usage line
 // on standard error.
 int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about);
+
+// Reads the data from `folder` (common/DataFile.h's DataFolder) from now on:
+// no installed copy's folder stands in for it.
+void UseDataFolder(const std::string& folder);
 
 // An installed copy keeps its data in the data folder chosen at build time. When
 // the working directory has no dat/ and that folder has one, the program

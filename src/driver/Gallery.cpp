@@ -1,6 +1,7 @@
 #include "driver/Gallery.h"
 
 #include "common/Data.h"
+#include "common/DataFile.h"
 #include "common/Error.h"
 #include "driver/Desktop.h"
 #include "effects/unscheduled/EffectFrame.h"
@@ -29,7 +30,7 @@ bool HavePictures(const SurfaceSlotArray& slots) {
     for (Slot slot : {SlotBackground, SlotTexture}) {
         const DataPicture& picture = SlotPicture(slot);
         if (!IsPicture(slots[slot], picture.width, picture.height))
-            return SetError("picture \"%s\" is missing", picture.path);
+            return SetError("picture \"%s\" is missing", DataFolderPath(picture.path).c_str());
     }
     return true;
 }

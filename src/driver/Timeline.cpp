@@ -1,49 +1,15 @@
 #include "driver/Timeline.h"
 
 #include "common/Data.h"
+#include "common/Greeting.h"
 #include "effects/Caption.h"
 #include "effects/Twister.h"
 #include "music/Music.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
-
-// Captions in ISO 8859-1 ("\xE4" is a-umlaut); the strings are split after
-// each escape so that no following letter is read as a hex digit.
-constexpr std::array<const char*, 8> StepCaptions = {
-    "pirvel",
-    "ekuppu",
-    "t\xE4"
-    "ytt\xE4"
-    "nee",
-    "l23 vuotta",
-    "uvo onnittelee",
-    "vanhaa tyyppii ",
-    "saat jo tulla toimeen",
-    "omilla viinoillas ",
-};
-constexpr const char* OtherStepCaption = "uvo onnitelee";
-
-constexpr const char* CrabCaption = "ravut tuo zumiselta paketin!";
-
-constexpr std::array<const char*, 8> HeadLines = {
-    "t\xE4"
-    "ytti 18 vauotta armon tesolan vuonna, das ekufx",
-    "keltainen muuttuu ruskeaksi ja eku pupuksi",
-    "pidet\xE4\xE4"
-    "n ne kekkerit kun on karkkeja + pullaa?",
-    "meinasin hakee vodkaa mut s-martket oli auki",
-    "et olis kyl saanu antibioottien kanssa",
-    "mut ovinaka on kyll\xE4"
-    " semmone veitikka ",
-    "ett\xE4"
-    " olis viel\xE4"
-    " menny naapurienki biootit ja makrot",
-    "k\xE4"
-    "y hakee mulle ruokaa?",
-};
 
 // The music thread may move the order at any time: every use reads it anew.
 int64_t Order() {
@@ -66,14 +32,18 @@ void DrawTwisterScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_
     // In order 2 the background slides in diagonally from (320, 64).
     if (Order() == 2) DrawPicture(slots[SlotBackground], screen, 5 * (64 - row), 64 - row);
 
+    // The name's letters in turn, one per 16 rows.
+    const Greeting& greeting = CurrentGreeting;
+    const auto letters = int64_t(std::clamp<size_t>(greeting.name.size(), 1, LetterSlots.size()));
     const int64_t k = (64 * Order() + FMUSIC_GetRow(SongHandle)) / 16;
-    const int64_t letter = k % 3 > 0 ? k % 3 : 0; // a negative remainder gives the first letter
+    const int64_t letter = k % letters > 0 ? k % letters : 0; // a negative remainder: the first
     int64_t shift = Order() == 2 && row > 32 ? 5 * (32 - row) : 0;
     if (shift < -(int64_t(1) << 30)) shift = -(int64_t(1) << 30); // off screen long before
-    DrawTwister(slots[size_t(SlotLetterE + letter)], slots[SlotTexture], screen, int32_t(shift));
+    DrawTwister(slots[size_t(LetterSlots[size_t(letter)])], slots[SlotTexture], screen,
+                int32_t(shift));
 
-    SetCaption(k >= 0 && k < int64_t(StepCaptions.size()) ? StepCaptions[size_t(k)]
-                                                          : OtherStepCaption);
+    const auto steps = int64_t(greeting.steps.size());
+    SetCaption(k >= 0 && k < steps ? greeting.steps[size_t(k)].c_str() : greeting.stepsEnd.c_str());
     PlaceCaption(9 * k + 10, 4 * k, screen);
 }
 
@@ -85,7 +55,7 @@ void DrawCrabScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t r
     int64_t crabY = std::rand() % 4 + ((row - 64) >> 1);
     if (Order() == 5) crabY += 3 * row; // the last crab order drops it off screen
 
-    SetCaption(CrabCaption);
+    SetCaption(CurrentGreeting.crab.c_str());
     PlaceCaption(0, (59581 * row) % 190, screen);
 
     DrawPicture(slots[SlotCrab], screen, crabX, crabY);
@@ -105,7 +75,8 @@ void DrawHeadScene(SDL_Surface* screen, const SurfaceSlotArray& slots, int64_t r
 
     // Past the last line the previous caption is shown again.
     const int64_t line = (64 * (Order() - 6) + row) / 32;
-    if (line >= 0 && line < int64_t(HeadLines.size())) SetCaption(HeadLines[size_t(line)]);
+    const auto& lines = CurrentGreeting.head;
+    if (line >= 0 && line < int64_t(lines.size())) SetCaption(lines[size_t(line)].c_str());
     PlaceCaption(200 - 15 * phase, 110, screen);
 
     DrawPicture(head, screen, 0, 0);

@@ -97,16 +97,18 @@ bool OpenCaptionFont() {
         if (TTF_Init() < 0) return SetError("cannot start the font library: %s", TTF_GetError());
         std::atexit(TTF_Quit);
     }
-    if (!ReadDataFile(FontFile, "font", FontSizeLimit, DataLimit::Refuse, FontBytes)) return false;
+    const std::string path = DataFolderPath(FontFile);
+    if (!ReadDataFile(path.c_str(), "font", FontSizeLimit, DataLimit::Refuse, FontBytes))
+        return false;
     if (const char* fault = FontFault(FontBytes)) {
         FontBytes = {};
-        return SetError("font \"%s\" %s", FontFile, fault);
+        return SetError("font \"%s\" %s", path.c_str(), fault);
     }
     SDL_RWops* source = SDL_RWFromConstMem(FontBytes.data(), int(FontBytes.size()));
     CaptionFont = source ? TTF_OpenFontRW(source, 1, FontPoints) : nullptr;
     if (!CaptionFont) {
         FontBytes = {};
-        return SetError("cannot open font \"%s\": %s", FontFile, TTF_GetError());
+        return SetError("cannot open font \"%s\": %s", path.c_str(), TTF_GetError());
     }
     return true;
 }

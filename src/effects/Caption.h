@@ -20,8 +20,8 @@ void DrawCaption(int32_t x, int32_t y, SDL_Surface* destination);
 // Releases the current caption (at shutdown).
 void FreeCaption();
 
-// Starts the font library and opens CaptionFont from "dat/arialbd.ttf" at
-// 12 points. False, after SetError saying what is wrong with the font file
+// Starts the font library and opens CaptionFont from "dat/arialbd.ttf" (in
+// the data folder) at 12 points. False, after SetError saying what is wrong with the font file
 // (not there, a folder, not a TrueType font, cut short), when there is no
 // font: captions are then left out.
 bool OpenCaptionFont();

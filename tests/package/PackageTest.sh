@@ -24,7 +24,8 @@ fail() { echo "FAILED: $*"; failed=1; }
 contents=$(dpkg-deb --contents "$deb")
 for path in usr/games/ekudemo usr/games/ekudemo-gallery usr/games/ekudemo-capture \
     usr/share/games/ekudemo/dat/rimpaaa.s3m usr/share/games/ekudemo/dat/arialbd.ttf \
-    usr/share/games/ekudemo/dat/kewl.pcx usr/share/applications/ekudemo.desktop \
+    usr/share/games/ekudemo/dat/kewl.pcx usr/share/games/ekudemo/dat/greeting.toml \
+    usr/share/applications/ekudemo.desktop \
     usr/share/icons/hicolor/64x64/apps/ekudemo.png usr/share/man/man6/ekudemo.6.gz \
     usr/share/man/man6/ekudemo-gallery.6.gz usr/share/man/man6/ekudemo-capture.6.gz \
     usr/share/doc/ekudemo/copyright; do
@@ -32,7 +33,7 @@ for path in usr/games/ekudemo usr/games/ekudemo-gallery usr/games/ekudemo-captur
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for library in libsdl1.2 libsdl-ttf2.0 libopenmpt libavformat libpng libstdc++; do
+for library in libsdl1.2 libsdl-ttf2.0 libopenmpt libavformat libpng libtomlplusplus libstdc++; do
     echo "$depends" | grep -q "$library" || fail "no dependency on $library"
 done
 

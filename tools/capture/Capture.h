@@ -25,8 +25,9 @@ inline constexpr const char* CaptureProgram = "ekudemo-capture";
 // place. False, after SetError, when it cannot be written.
 bool SaveFrame(SDL_Surface* surface, bool raw, OutputFile& file);
 
-// What the capture reads: dat/ and every file in it that it opens. No output
-// may be one of them or lie in dat/.
+// What the capture reads: the data folder (dat/ unless --data named another)
+// and every file in it that it opens. No output may be one of them or lie in
+// that folder.
 std::span<const char* const> CaptureInputs();
 
 // What the greeting's frames are drawn from, brought up by the greeting's own

@@ -39,7 +39,7 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", "ekudemo-capture " EKUDEMO_VERSION);
 
     std::vector<int32_t> still;
-    std::string effect, wav, out;
+    std::string effect, wav, out, data;
     int32_t timeMs = 0;
     uint32_t seed = 1;
     int fps = 60, scale = 4;
@@ -68,6 +68,9 @@ int Run(int argc, char** argv) {
                                 ->check(CLI::Range(1, 8))
                                 ->type_name("K");
     CLI::Option* verboseOpt = app.add_flag("--verbose", verbose, "FFmpeg's own log lines");
+    CLI::Option* dataOpt =
+        app.add_option("--data", data, "the data folder, one that ekudemo-makedata wrote (dat)")
+            ->type_name("DIR");
     CLI::Option* outOpt = app.add_option("OUT", out, "the file to write")->type_name("OUT");
 
     // The modes exclude each other; each takes only its own options.
@@ -90,6 +93,7 @@ int Run(int argc, char** argv) {
         return UsageError(e.what());
     }
 
+    if (*dataOpt) UseDataFolder(data);
     // An installed copy reads the data from its own folder; OUT stays where it was named.
     if (InstalledDataFolder()) {
         for (std::string* name : {&out, &wav})

@@ -1,25 +1,24 @@
 #include "capture/Capture.h"
 
 #include "common/Data.h"
+#include "common/DataFile.h"
 #include "common/Error.h"
 
-#include <array>
-
-namespace {
-
-// dat/ itself and every file of it the greeting reads.
-constexpr auto Inputs = [] {
-    std::array<const char*, DataFiles.size() + 1> inputs{};
-    inputs[0] = "dat";
-    for (size_t i = 0; i < DataFiles.size(); ++i)
-        inputs[i + 1] = DataFiles[i];
-    return inputs;
-}();
-
-} // namespace
+#include <string>
+#include <vector>
 
 std::span<const char* const> CaptureInputs() {
-    return Inputs;
+    // The data folder itself and every file of it the greeting reads; the
+    // name's letter masks lie in the folder too.
+    static std::vector<std::string> paths;
+    static std::vector<const char*> inputs;
+    paths = {DataFolder, DataFolderPath(GreetingFile)};
+    for (const char* file : DataFiles)
+        paths.push_back(DataFolderPath(file));
+    inputs.clear();
+    for (const std::string& path : paths)
+        inputs.push_back(path.c_str());
+    return inputs;
 }
 
 bool LoadGreetingData(SurfaceSlotArray& slots, unsigned seed) {

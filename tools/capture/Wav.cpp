@@ -5,6 +5,7 @@
 #include "common/ByteOrder.h"
 
 #include "common/Data.h"
+#include "common/DataFile.h"
 #include "common/Error.h"
 #include "driver/Timeline.h"
 #include "music/Music.h"
@@ -100,7 +101,7 @@ int CaptureWav(const char* out) {
     // Only the music, without a sound device: rendered here.
     FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
     bool written = false;
-    if (LoadMusic(ModuleFile)) {
+    if (LoadMusic(DataFolderPath(ModuleFile).c_str())) {
         written = !CheckInterrupt(out) && WriteWav(file, out);
         StopMusic();
     }

@@ -1,9 +1,11 @@
 // Writes every file of the greeting's dat/ folder: the pictures, the music
-// module, the caption font and its licence. The same bytes on every run. Or
-// reports on the song: the notes, chords and measured figures of the song as
-// composed here, or of a module file.
+// module, the caption font and its licence, the greeting file. The same bytes
+// on every run. With a greeting file of one's own, the folder is for that
+// greeting: its file, and the masks of its name's letters drawn from the
+// font. Or reports on the song: the notes, chords and measured figures of the
+// song as composed here, or of a module file.
 //
-//   ekudemo-makedata OUTDIR
+//   ekudemo-makedata [--greeting FILE] OUTDIR
 //   ekudemo-makedata --song-report [MODULE]
 #include "Canvas.h"
 #include "Icon.h"
@@ -17,6 +19,7 @@
 #include "common/Data.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
+#include "common/Greeting.h"
 #include "music/SoundLib.h"
 
 #include <cstdio>
@@ -41,7 +44,7 @@ Canvas DrawPicture(const DataPicture& picture) {
         return DrawHead(false);
     case SlotHead2:
         return DrawHead(true);
-    case SlotLetterE:
+    case SlotLetterE: // Eku's: any other name's are drawn from the font
         return DrawLetter('E');
     case SlotLetterK:
         return DrawLetter('K');
@@ -117,41 +120,85 @@ bool SongReportCommand(const std::string& file) {
     return true;
 }
 
-// The folder and the data table's files in it, in the table's order.
-bool WriteData(const std::filesystem::path& dir) {
+// The greeting the folder is for and its file's bytes: Eku's, or the one in
+// `file`, its letters checked against the font.
+bool ReadGreeting(const std::string& file, Greeting& greeting, std::vector<uint8_t>& text) {
+    if (file.empty()) {
+        greeting = DefaultGreeting();
+        const std::string made = GreetingFileText(greeting);
+        text.assign(made.begin(), made.end());
+        return true;
+    }
+    return ReadDataFile(file.c_str(), "greeting", GreetingSizeLimit, DataLimit::Refuse, text) &&
+           ParseGreeting(text, file.c_str(), greeting, LetterFontHas);
+}
+
+// The pictures of the table; a name that is not Eku's gets a mask of the
+// font's for each of its letters in place of the hand-drawn E, K and U.
+template <typename Write> bool WritePictures(const Greeting& greeting, Write write) {
+    const bool handDrawn = HandDrawnName(greeting.name);
+    if (!handDrawn && !SizeLetters(greeting.name)) return false;
+    for (const DataPicture& picture : DataPictures) {
+        const bool letter = picture.slot == SlotLetterE || picture.slot == SlotLetterK ||
+                            picture.slot == SlotLetterU;
+        if (letter && !handDrawn) continue;
+        const std::vector<uint8_t> pcx = EncodePcx(DrawPicture(picture));
+        if (pcx.empty()) return SetError("%s: %s", picture.path, ErrorText());
+        if (!write(picture.path, pcx)) return false;
+    }
+    for (size_t i = 0; !handDrawn && i < greeting.name.size(); ++i) {
+        const auto letter = uint8_t(greeting.name[i]);
+        const std::string path = LetterMaskFile(letter);
+        const std::vector<uint8_t> pcx = EncodePcx(DrawFontLetter(letter));
+        if (pcx.empty()) return SetError("%s: %s", path.c_str(), ErrorText());
+        if (!write(path.c_str(), pcx)) return false;
+    }
+    return true;
+}
+
+// The folder and the data table's files in it, in the table's order. Nothing
+// is written when the font or the greeting cannot be read.
+bool WriteData(const std::filesystem::path& dir, const std::string& greetingFile) {
+    std::vector<uint8_t> font, licence, greetingText;
+    Greeting greeting;
+    if (!ReadFontFile(FontSource, font) || !FontLicence(licence) || !OpenLetterFont(font) ||
+        !ReadGreeting(greetingFile, greeting, greetingText))
+        return false;
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) return SetError("cannot create %s: %s", dir.c_str(), error.message().c_str());
     auto write = [&](const char* path, const std::vector<uint8_t>& bytes) {
         return WriteFile(dir / DataFileName(path), bytes);
     };
-    for (const DataPicture& picture : DataPictures) {
-        const std::vector<uint8_t> pcx = EncodePcx(DrawPicture(picture));
-        if (pcx.empty()) return SetError("%s: %s", picture.path, ErrorText());
-        if (!write(picture.path, pcx)) return false;
-    }
+    if (!WritePictures(greeting, write)) return false;
     const std::vector<uint8_t> song = ComposeSong();
     if (song.empty() || !write(ModuleFile, song) || !write(IconFile, DrawIcon())) return false;
-    std::vector<uint8_t> font, licence;
-    return ReadFontFile(FontSource, font) && FontLicence(licence) && write(FontFile, font) &&
-           write(FontLicenceFile, licence);
+    return write(FontFile, font) && write(FontLicenceFile, licence) &&
+           write(GreetingFile, greetingText);
 }
 
 // The command line, then the song report or the data files: 0, 1 when they
 // fail, 2 for a command line it does not understand.
 int Run(int argc, char** argv) {
     constexpr const char* Usage =
-        "usage: ekudemo-makedata OUTDIR | ekudemo-makedata --song-report [MODULE]\n";
+        "usage: ekudemo-makedata OUTDIR | ekudemo-makedata --greeting FILE OUTDIR\n"
+        "       ekudemo-makedata --song-report [MODULE]\n";
     CLI::App app("Writes the greeting's data files into OUTDIR, or reports on its song.",
                  "ekudemo-makedata");
-    std::string outdir, report;
+    std::string outdir, report, greeting;
     app.add_option("OUTDIR", outdir, "folder to write dat/'s files into (made if missing)");
+    CLI::Option* greetingOption =
+        app.add_option("--greeting", greeting,
+                       "make the folder for the greeting in FILE (its name, captions and "
+                       "farewell; see dat/greeting.toml) instead of Eku's")
+            ->type_name("FILE");
     CLI::Option* reportOption =
         app.add_option("--song-report", report,
                        "print the song's notes, chords and measured figures: the song composed "
                        "here, or the module file MODULE")
             ->expected(0, 1)
             ->type_name("[MODULE]");
+    greetingOption->excludes(reportOption);
     app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION);
     try {
         app.parse(argc, argv);
@@ -167,7 +214,9 @@ int Run(int argc, char** argv) {
         std::fputs(Usage, stderr);
         return 2;
     }
-    const bool done = reportOption->count() > 0 ? SongReportCommand(report) : WriteData(outdir);
+    const bool done =
+        reportOption->count() > 0 ? SongReportCommand(report) : WriteData(outdir, greeting);
+    CloseLetterFont();
     if (!done) PrintError();
     return done ? 0 : 1;
 }
