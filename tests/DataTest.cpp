@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
 
-#include <cmath>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -148,33 +147,23 @@ TEST(DataPictures, LettersAndTheFlareSuitTheirEffects) {
         EXPECT_LE(flare.At(x + 1, 32), flare.At(x, 32));
 }
 
-// The timeline counts 64 rows to an order: orders 0 to 10, the greeting's
-// 75 to 100 s, play every row once in turn whatever the tempo does. Rendered
-// at 44.1 kHz the loudest sample stays at or below -1 dBFS.
-TEST(DataMusic, EveryRowOfTheGreetingPlaysOnceInTurnWithHeadroom) {
+// The timeline counts 64 rows to an order: orders 0 to 10 play every row once
+// in turn whatever the tempo does. (Their length and peak are the song's
+// targets, SongTest.)
+TEST(DataMusic, EveryRowOfTheGreetingPlaysOnceInTurn) {
     openmpt::module mod(ReadBytes(SourceDir() / ModuleFile));
-    ASSERT_GE(mod.get_num_orders(), 12);
-    const double end = mod.set_position_order_row(11, 0);
-    EXPECT_GE(end, 75.0);
-    EXPECT_LE(end, 100.0);
-    mod.set_position_seconds(0);
     std::vector<std::pair<int32_t, int32_t>> heard, expected; // (order, row) at each change
     for (int32_t order = 0; order <= 10; ++order)
         for (int32_t row = 0; row < 64; ++row)
             expected.push_back({order, row});
     expected.push_back({11, 0});
     std::vector<float> buffer(2 * 256);
-    float peak = 0;
     while (mod.read_interleaved_stereo(44100, 256, buffer.data()) == 256) {
-        for (float v : buffer)
-            peak = std::max(peak, std::fabs(v));
         const std::pair<int32_t, int32_t> at{mod.get_current_order(), mod.get_current_row()};
         if (heard.empty() || heard.back() != at) heard.push_back(at);
         if (at.first == 11) break;
     }
     EXPECT_EQ(heard, expected);
-    EXPECT_GT(peak, 0.3f);
-    EXPECT_LE(20 * std::log10(peak), -1.0);
 }
 
 // Looped samples join whole periods seamlessly: the jump back from the
