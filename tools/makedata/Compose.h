@@ -94,7 +94,7 @@ struct Song {
     // to its tick.
     void Note(int order, int tick, int channel, int note, Instrument instrument, int volume);
     void Drum(int order, int tick, int channel, Instrument instrument, int volume);
-    // Ends the channel's note at a tick (SCx on its row).
+    // Ends the channel's note at a tick (^^ on its row's first tick, SCx after).
     void Cut(int order, int tick, int channel);
     // Sets the channel's volume on a row that starts no note.
     void Volume(int order, int row, int channel, int volume);

@@ -27,8 +27,13 @@ void Song::Drum(int order, int tick, int channel, Instrument instrument, int vol
     Note(order, tick, channel, N(C, 4), instrument, volume);
 }
 
+// Players ignore SC0, so a cut on a row's first tick is the note cut (^^).
 void Song::Cut(int order, int tick, int channel) {
     S3mCell& cell = At(order, tick / Speed, channel);
+    if (tick % Speed == 0) {
+        if (cell.note == S3mNoNote) cell.note = S3mNoteOff;
+        return; // or a new note starts here and ends the old one
+    }
     if (cell.command) return; // a new note starts here and ends the old one
     cell.command = S3mCommand('S');
     cell.info = static_cast<uint8_t>(0xC0 | tick % Speed);

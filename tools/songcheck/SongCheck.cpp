@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "music/ModuleCheck.h"
 #include "songcheck/Harmony.h"
+#include "songcheck/Heard.h"
 #include "songcheck/Loudness.h"
 #include "songcheck/Render.h"
 #include "songcheck/Text.h"
@@ -46,16 +47,20 @@ bool MeasureMix(std::span<const uint8_t> bytes, SongAnalysis& a) {
     return true;
 }
 
-// The channels in `audible` alone, per order and over the greeting.
-bool MeasureAlone(std::span<const uint8_t> bytes, const std::vector<bool>& audible,
-                  VoiceFigures& v) {
+// The channels in `audible` alone, per order and over the greeting, and
+// how they sound against `sheet` when `heard` is given.
+bool MeasureAlone(std::span<const uint8_t> bytes, const std::vector<bool>& audible, VoiceFigures& v,
+                  const Sheet* sheet = nullptr, Hearing* heard = nullptr) {
     const std::optional<Render> r = RenderSong(bytes, audible);
     if (r) OrderFigures(*r, SoundMeter(r->left, r->right), v.orders, v.greeting);
+    if (r && heard) *heard = Hear(*sheet, *r);
     return r.has_value();
 }
 
 bool MeasureVoices(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
-                   bool rolesKnown, SongAnalysis& a) {
+                   bool rolesKnown, const Sheet& sheet, SongAnalysis& a,
+                   std::vector<Hearing>& heard) {
+    heard.resize(size_t(a.channels));
     for (int ch = 0; ch < a.channels; ++ch) {
         VoiceFigures v;
         if (rolesKnown) {
@@ -67,7 +72,7 @@ bool MeasureVoices(std::span<const uint8_t> bytes, const std::vector<SongVoice>&
         }
         std::vector<bool> alone(size_t(a.channels), false);
         alone[size_t(ch)] = true;
-        if (!MeasureAlone(bytes, alone, v)) return false;
+        if (!MeasureAlone(bytes, alone, v, &sheet, &heard[size_t(ch)])) return false;
         a.voices.push_back(std::move(v));
     }
     return true;
@@ -145,11 +150,8 @@ void EndNotes(Sheet& sheet, const std::vector<SongVoice>& voices, bool rolesKnow
 }
 
 // The notes, each played alone, and their ends.
-bool MeasureNotes(std::span<const uint8_t> bytes, const openmpt::module& module,
-                  const std::vector<SongVoice>& voices, bool rolesKnown, Sheet& sheet,
-                  ToneTable& tones, SongAnalysis& a) {
-    sheet = ReadSheet(module, a.speed, a.tempo);
-    a.rowsPerOrder = sheet.rowsPerOrder;
+bool MeasureNotes(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                  bool rolesKnown, Sheet& sheet, ToneTable& tones, SongAnalysis& a) {
     ToneTable drums;
     if (!MeasureTones(bytes, sheet, voices, rolesKnown, tones, drums)) return false;
     for (auto& [key, t] : tones)
@@ -157,7 +159,6 @@ bool MeasureNotes(std::span<const uint8_t> bytes, const openmpt::module& module,
     for (auto& [key, t] : drums)
         a.drums.push_back(t);
     EndNotes(sheet, voices, rolesKnown, tones, drums);
-    a.notes = sheet.notes;
     return true;
 }
 
@@ -186,13 +187,18 @@ std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
         SetError("the module plays longer than 10 minutes; not measured");
         return std::nullopt;
     }
-    // The whole mix, each voice alone, each role; the notes, each played alone.
-    Sheet sheet;
+    // The whole mix, each voice alone, each role; the notes, each played
+    // alone, ending where their channels fall silent.
+    Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
+    a.rowsPerOrder = sheet.rowsPerOrder;
     ToneTable tones;
-    if (!MeasureMix(bytes, a) || !MeasureVoices(bytes, voices, rolesKnown, a) ||
+    std::vector<Hearing> heard;
+    if (!MeasureMix(bytes, a) || !MeasureVoices(bytes, voices, rolesKnown, sheet, a, heard) ||
         (rolesKnown && !MeasureRoles(bytes, voices, a)) ||
-        !MeasureNotes(bytes, *module, voices, rolesKnown, sheet, tones, a))
+        !MeasureNotes(bytes, voices, rolesKnown, sheet, tones, a))
         return std::nullopt;
+    HearNoteEnds(sheet, heard);
+    a.notes = sheet.notes;
     a.chartKnown = rolesKnown && !beats.empty();
     if (a.chartKnown) CheckChart(sheet, voices, beats, tones, a);
     return a;

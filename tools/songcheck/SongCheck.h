@@ -33,7 +33,8 @@ struct SoundFigures {
 struct SheetNote {
     int channel = 0;
     int order = 0, row = 0, tick = 0; // where it starts; tick > 0: a note delay
-    int64_t start = 0, end = 0;       // song ticks from the first row
+    int64_t start = 0, end = 0;       // song ticks from the first row, as heard
+    int64_t written = 0;              // the end its sheet and its sample's ring give
     int note = 0;                     // semitones from the tracker's C-0 ("C-4" is 48)
     int sample = 0;                   // 0-based
     uint16_t arpeggio = 0;            // bit n: also sounds n semitones up (J)

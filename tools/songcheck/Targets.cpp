@@ -83,6 +83,26 @@ SongTarget MelodyTarget(const SongAnalysis& song, int lastOrder) {
             met, Format("least lead %+.1f dB (%s)", least, where.c_str())};
 }
 
+// A note sounds on where its channel alone is still heard after the end
+// its sheet writes, as after an effect the player ignores.
+SongTarget CutsTarget(const SongAnalysis& song) {
+    int overran = 0;
+    const SheetNote* worst = nullptr;
+    for (const SheetNote& n : song.notes)
+        if (n.end > n.written) {
+            ++overran;
+            if (!worst || n.end - n.written > worst->end - worst->written) worst = &n;
+        }
+    const std::string who = worst && size_t(worst->channel) < song.voices.size()
+                                ? song.voices[size_t(worst->channel)].name
+                                : std::string();
+    return {"cuts", "every note falls silent where the song ends it", overran == 0,
+            worst ? Format("%d notes sound on; the longest %lld ticks: %s from order %d row %d",
+                           overran, static_cast<long long>(worst->end - worst->written),
+                           who.c_str(), worst->order, worst->row)
+                  : std::string("every channel alone is silent after its notes' ends")};
+}
+
 SongTarget DrumsTarget(const SongAnalysis& song) {
     const VoiceFigures* bass = FindRole(song, SongRole::Bass);
     bool met = bass != nullptr;
@@ -193,6 +213,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
     return {TuneTarget(song),
             HarmonyTarget(song),
             MelodyTarget(song, lastOrder),
+            CutsTarget(song),
             DrumsTarget(song),
             DcTarget(song),
             OnsetsTarget(song),
