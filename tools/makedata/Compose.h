@@ -126,8 +126,9 @@ void PlaceSamples(Song& s);
 void Pads(Song& s, int fromOrder, int toOrder, std::array<int, 3>& voicing, int volume,
           int volumeStep = 0);
 void CutPads(Song& s, int order, int tick);
-// A snare stroke on every row from `first` to `last`, `step` louder each time.
-void SnareRoll(Song& s, int order, int first, int last, int volume, int step);
+// A snare stroke every `every` ticks from tick `first` to `last`, `step`
+// louder each time.
+void SnareRoll(Song& s, int order, int first, int last, int every, int volume, int step);
 
 // A note of a tune: its bar and its tick in the bar.
 struct Sung {

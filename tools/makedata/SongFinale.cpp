@@ -32,7 +32,7 @@ void Finale(Song& s, std::array<int, 3>& pads) {
         s.Drum(order, e * 16, ChHat, Hat, 54);
     // The swell: a snare roll and the pads rising; the music box runs up.
     s.Drum(order, 96, ChKick, Kick, 56);
-    SnareRoll(s, order, 16, 31, 22, 2);
+    SnareRoll(s, order, 16 * Speed, 31 * Speed, Speed, 22, 2);
     for (int ch : PadChannels)
         s.Ramp(order, 17, 31, ch, 20, 34);
     const std::array<int, 8> run = {N(C, 4), N(E, 4), N(G, 4), N(C, 5),

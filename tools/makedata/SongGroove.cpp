@@ -92,10 +92,12 @@ void Groove(Song& s, int order) {
         s.Cut(order, 63 * Speed + 5, ChPluck); // the lead takes the riff over
     }
     if (breakBar) {
-        // Break: the bass and the lead stop, a snare roll rises under the pickup.
+        // Break: the bass and the lead stop, and a snare roll rises into the
+        // pickup in the verse's sixteenths (a third of a beat of 3/4 is 8
+        // ticks), so that "Hap-py" lands on its strokes.
         s.Cut(order, 3 * BarTicks + 48, ChBass);
         s.Cut(order, 3 * BarTicks + 48, ChLead);
-        SnareRoll(s, order, 56, 63, 32, 4);
+        SnareRoll(s, order, 3 * BarTicks + 48, OrderTicks - 8, 8, 32, 6);
         Pickup(s, order, N(G, 4), 58, 0);
     }
 }

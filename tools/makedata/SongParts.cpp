@@ -77,9 +77,9 @@ void CutPads(Song& s, int order, int tick) {
         s.Cut(order, tick, ch);
 }
 
-void SnareRoll(Song& s, int order, int first, int last, int volume, int step) {
-    for (int r = first; r <= last; ++r)
-        s.Drum(order, r * Speed, ChSnare, Snare, volume + (r - first) * step);
+void SnareRoll(Song& s, int order, int first, int last, int every, int volume, int step) {
+    for (int t = first; t <= last; t += every)
+        s.Drum(order, t, ChSnare, Snare, volume + (t - first) / every * step);
 }
 
 // A note is held until the next one, or until `until`; one of two beats or
