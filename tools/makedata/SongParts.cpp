@@ -61,8 +61,10 @@ void Pads(Song& s, int fromOrder, int toOrder, std::array<int, 3>& voicing, int 
     for (int order = fromOrder; order <= toOrder; ++order) {
         const int level = volume + (order - fromOrder) * volumeStep;
         bool first = order == fromOrder;
+        // Under the tune the pads stay below its lowest note, G4.
+        const int high = order >= 6 ? N(E, 4) : N(A, 4);
         for (const Beat& beat : ChartOf(order)) {
-            const std::array<int, 3> next = Voicing(voicing, beat.chord->pads, N(E, 3), N(A, 4));
+            const std::array<int, 3> next = Voicing(voicing, beat.chord->pads, N(E, 3), high);
             for (size_t i = 0; i < 3; ++i)
                 if (first || next[i] != voicing[i])
                     s.Note(order, beat.tick, PadChannels[i], next[i], Pad, level);

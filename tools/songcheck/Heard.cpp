@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -28,6 +29,26 @@ size_t LastSound(const std::vector<float>& peaks, size_t from, size_t to) {
     for (size_t b = std::min(to, peaks.size()); b > from; --b)
         if (peaks[b - 1] > Silence) return b * HeardBlock;
     return 0;
+}
+
+// The energy of the mono sum of frames [from, to) in the third of an octave
+// around `hz` (a band-pass of constant peak gain, settled over the frames
+// before).
+double BandEnergy(const Render& r, size_t from, size_t to, double hz) {
+    constexpr double Q = 4.318; // a third of an octave wide
+    constexpr size_t Settle = 4096;
+    const double w = 2 * std::numbers::pi * hz / SongRate;
+    const double alpha = std::sin(w) / (2 * Q), a0 = 1 + alpha;
+    const double b0 = alpha / a0, a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, energy = 0;
+    to = std::min(to, r.left.size());
+    for (size_t i = from > Settle ? from - Settle : 0; i < to; ++i) {
+        const double x = double(r.left[i]) + r.right[i];
+        const double y = b0 * (x - x2) - a1 * y1 - a2 * y2;
+        x2 = x1, x1 = x, y2 = y1, y1 = y;
+        if (i >= from) energy += y * y;
+    }
+    return energy;
 }
 
 } // namespace
@@ -89,4 +110,25 @@ void HearNoteEnds(Sheet& sheet, const std::vector<Hearing>& heard) {
         if (last) n.end = std::min(next[i], std::max(n.end, at.TickOf(last)));
         n.rows = double(n.end - n.start) / sheet.speedAt[i];
     }
+}
+
+std::vector<SungFigures> SungOverBacking(const Sheet& sheet, const std::vector<bool>& melody,
+                                         const Render& lead, const Render& backing,
+                                         const ToneTable& tones, int first, int last) {
+    const TickFrames at = MatchTicks(sheet, lead);
+    std::vector<SungFigures> sung;
+    for (const SheetNote& n : sheet.notes) {
+        if (n.order < first || n.order > last || size_t(n.channel) >= melody.size() ||
+            !melody[size_t(n.channel)])
+            continue;
+        const auto t = tones.find({n.sample, n.note});
+        const int pitch = t != tones.end() && t->second.pitch >= 0 ? t->second.pitch : n.note + 12;
+        const double hz = 440 * std::pow(2.0, (pitch - 69) / 12.0);
+        const size_t from = at.FrameOf(n.start), to = at.FrameOf(n.end);
+        const double mine = BandEnergy(lead, from, to, hz);
+        const double theirs = BandEnergy(backing, from, to, hz);
+        sung.push_back({n.order, n.row, n.tick, pitch,
+                        theirs > 0 ? 10 * std::log10(mine / theirs) : HUGE_VAL});
+    }
+    return sung;
 }

@@ -5,6 +5,7 @@
 
 #include "songcheck/Render.h"
 #include "songcheck/Sheet.h"
+#include "songcheck/Tone.h"
 
 // A render's largest sample, either side, per block of HeardBlock frames.
 constexpr size_t HeardBlock = 64;
@@ -30,3 +31,9 @@ Hearing Hear(const Sheet& sheet, const Render& r);
 // peaks: not rendered) still sounds after, up to the channel's next note,
 // and recounts its rows. A note's `written` end stays where the sheet put it.
 void HearNoteEnds(Sheet& sheet, const std::vector<Hearing>& heard);
+
+// The notes of the channels in `melody` from order `first` to `last`, each
+// in `lead` (those channels alone) against `backing` (all the others).
+std::vector<SungFigures> SungOverBacking(const Sheet& sheet, const std::vector<bool>& melody,
+                                         const Render& lead, const Render& backing,
+                                         const ToneTable& tones, int first, int last);

@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr std::array<SongRole, 7> Roles = {SongRole::Melody, SongRole::Harmony, SongRole::Bass,
-                                           SongRole::Kick,   SongRole::Snare,   SongRole::Hats,
-                                           SongRole::Cymbal};
+constexpr std::array<SongRole, 8> Roles = {SongRole::Melody, SongRole::Pads,  SongRole::Harmony,
+                                           SongRole::Bass,   SongRole::Kick,  SongRole::Snare,
+                                           SongRole::Hats,   SongRole::Cymbal};
 
 // A render's figures per order and over the greeting.
 void OrderFigures(const Render& r, const SoundMeter& m, std::vector<SoundFigures>& orders,
@@ -162,10 +162,27 @@ bool MeasureNotes(std::span<const uint8_t> bytes, const std::vector<SongVoice>& 
     return true;
 }
 
+// The melody's notes in the sung orders against everything else, each in
+// its own band.
+bool MeasureSung(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                 const Sheet& sheet, const ToneTable& tones, SongAnalysis& a) {
+    std::vector<bool> melody(size_t(a.channels)), backing(size_t(a.channels));
+    for (size_t ch = 0; ch < melody.size(); ++ch)
+        backing[ch] = !(melody[ch] = voices[ch].role == SongRole::Melody);
+    if (std::find(melody.begin(), melody.end(), true) == melody.end()) return true;
+    const std::optional<Render> lead = RenderSong(bytes, melody);
+    const std::optional<Render> rest = lead ? RenderSong(bytes, backing) : std::nullopt;
+    if (rest)
+        a.sung =
+            SungOverBacking(sheet, melody, *lead, *rest, tones, FirstSungOrder, GreetingOrders - 1);
+    return rest.has_value();
+}
+
 } // namespace
 
 bool Tonal(SongRole role) {
-    return role == SongRole::Melody || role == SongRole::Harmony || role == SongRole::Bass;
+    return role == SongRole::Melody || role == SongRole::Pads || role == SongRole::Harmony ||
+           role == SongRole::Bass;
 }
 
 std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
@@ -199,6 +216,7 @@ std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
         return std::nullopt;
     HearNoteEnds(sheet, heard);
     a.notes = sheet.notes;
+    if (rolesKnown && !MeasureSung(bytes, voices, sheet, tones, a)) return std::nullopt;
     a.chartKnown = rolesKnown && !beats.empty();
     if (a.chartKnown) CheckChart(sheet, voices, beats, tones, a);
     return a;

@@ -18,6 +18,7 @@
 
 constexpr int SongRate = 44100;
 constexpr int GreetingOrders = EndOrder; // the greeting ends when order EndOrder begins
+constexpr int FirstSungOrder = 6;        // the tune is sung from here to the end
 
 // Figures of a stretch of sound.
 struct SoundFigures {
@@ -54,6 +55,14 @@ struct ToneFigures {
     double startHz = 0, lateHz = 0;
 };
 
+// A sung note against everything else that plays, in the third of an
+// octave around its fundamental.
+struct SungFigures {
+    int order = 0, row = 0, tick = 0;
+    int pitch = 0;   // MIDI
+    double over = 0; // dB, the melody over the backing in that band
+};
+
 struct Clash {
     int order = 0, row = 0, tick = 0;
     std::string what;
@@ -78,12 +87,13 @@ struct SongAnalysis {
     double verseOne = -HUGE_VAL;      // loudness of orders 6-7, LUFS
     double verseTwo = -HUGE_VAL;      // of orders 8-9
     std::vector<VoiceFigures> voices; // one per channel
-    std::vector<VoiceFigures> roles;  // Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal when used
+    std::vector<VoiceFigures> roles;  // Melody, Pads, Harmony, ... Cymbal when used
     std::vector<SheetNote> notes;
     std::vector<ToneFigures> tones; // every (sample, note) the tonal voices play
     std::vector<ToneFigures> drums; // the drums' (sample, note), for their onsets
     std::vector<SongBeat> beats;    // the chord chart, where it fits the module
     std::vector<Clash> clashes;
+    std::vector<SungFigures> sung; // the melody's notes in orders 6-10
     bool chartKnown = false;
 };
 
