@@ -1,6 +1,10 @@
 // Orders 3-5, the groove the crab walks to: a walking bass, offbeat stabs,
-// the crab's riff on the music box and then the lead, and a beat in 4/4.
-// Order 5's last bar breaks for the "Hap-py" that starts the verse.
+// the crab's riff and a beat in 4/4, a new turn in each order. Order 3: the
+// music box plays the riff. Order 4: the lead takes it and answers it in
+// the Am and G7 bars, the stabs wait for the second half. Order 5: the lead
+// calls an octave down and the music box answers, the bass drives in
+// eighths over four on the floor, and the last bar breaks for the "Hap-py"
+// that starts the verse.
 #include "Compose.h"
 
 namespace Compose {
@@ -23,18 +27,28 @@ constexpr std::array<std::array<int, 16>, 4> Riff = {{
      0},
 }};
 
-// One bar of the bass; a break bar (`last`) keeps its first half.
+// The answer to the riff in the Am and G7 bars: syncopated, chord tones only.
+constexpr std::array<std::array<int, 16>, 2> Answer = {{
+    {N(C, 6), 0, 0, N(A, 5), 0, 0, N(E, 5), 0, N(A, 5), 0, 0, N(C, 6), 0, 0, N(E, 5), 0},
+    {N(G, 5), 0, 0, N(D, 6), 0, 0, N(B, 5), 0, N(F, 5), 0, 0, N(G, 5), 0, 0, N(D, 5), 0},
+}};
+
+// One bar of the bass; a break bar (`last`) keeps its first half. Order 5
+// jumps to the octave on every "and".
 void GrooveBass(Song& s, int order, int bar, bool last) {
     const int t = bar * BarTicks;
-    for (int q = 0; q < (last ? 2 : 4); ++q)
-        s.Note(order, t + q * 24, ChBass, Walk[static_cast<size_t>(bar)][static_cast<size_t>(q)],
-               Bass, 36);
+    for (int q = 0; q < (last ? 2 : 4); ++q) {
+        const int note = Walk[static_cast<size_t>(bar)][static_cast<size_t>(q)];
+        s.Note(order, t + q * 24, ChBass, note, Bass, 36);
+        if (order == 5) s.Note(order, t + q * 24 + 12, ChBass, note + 12, Bass, 30);
+    }
 }
 
 // Stabs of the soft saw on the offbeats, voice-led like the pads.
 void GrooveStabs(Song& s, int order, int bar, bool last, std::array<int, 3>& stab) {
     const int t = bar * BarTicks;
     stab = Voicing(stab, LoopChord(bar).pads, N(G, 3), N(G, 4));
+    if (order == 4 && bar < 2) return; // the lead alone with the beat
     for (int q = 0; q < (last ? 2 : 4); ++q) {
         const int at = t + q * 24 + 12;
         for (size_t i = 0; i < 3; ++i) {
@@ -44,22 +58,25 @@ void GrooveStabs(Song& s, int order, int bar, bool last, std::array<int, 3>& sta
     }
 }
 
-// Order 3: the music box plays the riff softly; 4-5: the lead.
+// One bar of the riff, or of its answer, on the music box or the lead.
 void GrooveRiff(Song& s, int order, int bar, bool last) {
     const int t = bar * BarTicks;
+    const bool answer = order >= 4 && bar % 2;
+    const bool box = order == 3 || (order == 5 && answer);
+    const int shift = order == 5 && !answer ? -12 : 0;
     for (int i = 0; i < (last ? 8 : 16); ++i) {
-        const int note = Riff[static_cast<size_t>(bar)][static_cast<size_t>(i)];
-        if (!note) continue;
-        if (order == 3)
-            s.Note(order, t + i * Speed, ChPluck, note, Pluck, 34);
-        else {
-            s.Note(order, t + i * Speed, ChLead, note, Lead, 60);
-            s.Cut(order, t + i * Speed + 9, ChLead);
-        }
+        const auto& notes =
+            answer ? Answer[static_cast<size_t>(bar / 2)] : Riff[static_cast<size_t>(bar)];
+        const int note = notes[static_cast<size_t>(i)] + shift;
+        if (note == shift) continue;
+        const int channel = box ? ChPluck : ChLead;
+        s.Note(order, t + i * Speed, channel, note, box ? Pluck : Lead, box ? 34 : 60);
+        if (!box || order == 5) s.Cut(order, t + i * Speed + 9, channel);
     }
 }
 
-// Drums: kick on one, three and the "and" of two; snare on two and four.
+// Drums: kick on one, three and the "and" of two, and in order 5 on every
+// beat; snare on two and four.
 void GrooveDrums(Song& s, int order, int bar, bool last) {
     const int t = bar * BarTicks;
     s.Drum(order, t, ChKick, Kick, 58);
@@ -67,6 +84,10 @@ void GrooveDrums(Song& s, int order, int bar, bool last) {
         s.Drum(order, t + 36, ChKick, Kick, 44);
         s.Drum(order, t + 48, ChKick, Kick, 56);
         s.Drum(order, t + 72, ChSnare, Snare, 58);
+    }
+    if (order == 5 && !last) { // four on the floor
+        s.Drum(order, t + 24, ChKick, Kick, 50);
+        s.Drum(order, t + 72, ChKick, Kick, 50);
     }
     s.Drum(order, t + 24, ChSnare, Snare, 58);
     for (int i = 0; i < (last ? 8 : 16); ++i) {
