@@ -1,5 +1,5 @@
 // Playing a module through libopenmpt into float samples at SongRate, as the
-// greeting hears it: the whole song with some channels muted, cut into its
+// greeting hears it: the whole song with some channels silent, cut into its
 // orders, or one sample at one note alone.
 #pragma once
 

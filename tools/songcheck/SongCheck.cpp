@@ -167,8 +167,10 @@ bool MeasureNotes(std::span<const uint8_t> bytes, const std::vector<SongVoice>& 
 bool MeasureSung(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
                  const Sheet& sheet, const ToneTable& tones, SongAnalysis& a) {
     std::vector<bool> melody(size_t(a.channels)), backing(size_t(a.channels));
-    for (size_t ch = 0; ch < melody.size(); ++ch)
-        backing[ch] = !(melody[ch] = voices[ch].role == SongRole::Melody);
+    for (size_t ch = 0; ch < melody.size(); ++ch) {
+        melody[ch] = voices[ch].role == SongRole::Melody;
+        backing[ch] = !melody[ch];
+    }
     if (std::find(melody.begin(), melody.end(), true) == melody.end()) return true;
     const std::optional<Render> lead = RenderSong(bytes, melody);
     const std::optional<Render> rest = lead ? RenderSong(bytes, backing) : std::nullopt;

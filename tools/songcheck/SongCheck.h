@@ -2,8 +2,10 @@
 // libopenmpt as the greeting plays it (44.1 kHz stereo, float), whole and one
 // channel at a time, and measured: loudness per ITU-R BS.1770-4, peaks, DC,
 // stereo balance per order; the pitch and onset of every note the song uses,
-// each played alone; and its notes against the chord chart the song
-// declares. The song report and the song's tests read the same figures.
+// each played alone; where each note is heard to end in its channel alone;
+// the sung notes against the backing; and its notes against the chord chart
+// the song declares. The song report and the song's tests read the same
+// figures.
 #pragma once
 
 #include "makedata/Song.h"
