@@ -58,20 +58,29 @@ void GrooveStabs(Song& s, int order, int bar, bool last, std::array<int, 3>& sta
     }
 }
 
-// One bar of the riff, or of its answer, on the music box or the lead.
-void GrooveRiff(Song& s, int order, int bar, bool last) {
-    const int t = bar * BarTicks;
+// Who plays a bar of the riff, or of its answer, and in which octave.
+struct RiffBar {
+    const std::array<int, 16>* notes;
+    int channel;
+    int shift;
+};
+RiffBar RiffOf(int order, int bar) {
     const bool answer = order >= 4 && bar % 2;
     const bool box = order == 3 || (order == 5 && answer);
-    const int shift = order == 5 && !answer ? -12 : 0;
+    return {answer ? &Answer[static_cast<size_t>(bar / 2)] : &Riff[static_cast<size_t>(bar)],
+            box ? ChPluck : ChLead, order == 5 && !answer ? -12 : 0};
+}
+
+void GrooveRiff(Song& s, int order, int bar, bool last) {
+    const int t = bar * BarTicks;
+    const RiffBar part = RiffOf(order, bar);
+    const bool box = part.channel == ChPluck;
     for (int i = 0; i < (last ? 8 : 16); ++i) {
-        const auto& notes =
-            answer ? Answer[static_cast<size_t>(bar / 2)] : Riff[static_cast<size_t>(bar)];
-        const int note = notes[static_cast<size_t>(i)] + shift;
-        if (note == shift) continue;
-        const int channel = box ? ChPluck : ChLead;
-        s.Note(order, t + i * Speed, channel, note, box ? Pluck : Lead, box ? 34 : 60);
-        if (!box || order == 5) s.Cut(order, t + i * Speed + 9, channel);
+        const int note = (*part.notes)[static_cast<size_t>(i)];
+        if (!note) continue;
+        s.Note(order, t + i * Speed, part.channel, note + part.shift, box ? Pluck : Lead,
+               box ? 34 : 60);
+        if (!box || order == 5) s.Cut(order, t + i * Speed + 9, part.channel);
     }
 }
 
