@@ -49,7 +49,7 @@ TEST(SongTargets, TheGreetingsMusicMeetsEveryTarget) {
     }
     EXPECT_EQ(keys, (std::set<std::string>{"tune", "harmony", "melody", "drums", "dc", "onsets",
                                            "verse", "opening", "ending", "length", "truepeak",
-                                           "loudness", "stereo"}));
+                                           "loudness", "stereo", "cuts"}));
     // The harmony target trusts the chart: every beat fits the module, in
     // playing order, and every order of the greeting has beats.
     const std::vector<SongBeat>& beats = Song().beats;
@@ -140,7 +140,8 @@ TEST(SongCheck, FindsClashesWithTheChartAndClicks) {
     put(0, 1, 3, 0);
     put(16, 0, 4, 5); // F4 over B2: the tritone inside G7 is fine
     put(16, 1, 2, 11);
-    put(32, 0, 4, 4);                            // E4, held on into F
+    put(32, 0, 4, 4); // E4, held on into F: players ignore
+    m.patterns[0].rows[40][0] = {.command = S3mCommand('S'), .info = 0xC0}; // SC0
     m.patterns[0].rows[32][1].note = S3mNoteOff; // the bass released in time
     S3mCell& delayed = put(48, 1, 3, 5);         // F3 from tick 3
     delayed.command = S3mCommand('S');
@@ -162,6 +163,10 @@ TEST(SongCheck, FindsClashesWithTheChartAndClicks) {
                                         "0.0 B4 (lead) against C3 (bass): major seventh over C",
                                         "48.0 E4 (lead) is not in F",
                                         "48.3 E4 (lead) against F3 (bass): major seventh over F"}));
+    // The check hears that E4 go on, and only that one.
+    EXPECT_EQ(std::count_if(a.notes.begin(), a.notes.end(),
+                            [](const SheetNote& n) { return n.end > n.written; }),
+              1);
     ASSERT_EQ(a.tones.size(), 6u);
     for (const ToneFigures& t : a.tones)
         EXPECT_GT(t.onsetJump, 0.9) << t.note;

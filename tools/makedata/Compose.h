@@ -94,7 +94,7 @@ struct Song {
     // to its tick.
     void Note(int order, int tick, int channel, int note, Instrument instrument, int volume);
     void Drum(int order, int tick, int channel, Instrument instrument, int volume);
-    // Ends the channel's note at a tick (SCx on its row).
+    // Ends the channel's note at a tick (^^ on its row's first tick, SCx after).
     void Cut(int order, int tick, int channel);
     // Sets the channel's volume on a row that starts no note.
     void Volume(int order, int row, int channel, int volume);
@@ -126,8 +126,9 @@ void PlaceSamples(Song& s);
 void Pads(Song& s, int fromOrder, int toOrder, std::array<int, 3>& voicing, int volume,
           int volumeStep = 0);
 void CutPads(Song& s, int order, int tick);
-// A snare stroke on every row from `first` to `last`, `step` louder each time.
-void SnareRoll(Song& s, int order, int first, int last, int volume, int step);
+// A snare stroke every `every` ticks from tick `first` to `last`, `step`
+// louder each time.
+void SnareRoll(Song& s, int order, int first, int last, int every, int volume, int step);
 
 // A note of a tune: its bar and its tick in the bar.
 struct Sung {

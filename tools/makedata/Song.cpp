@@ -29,7 +29,7 @@ S3mModule ComposeSongModule() {
     m.initialSpeed = Speed;
     m.initialTempo = 125;
     m.globalVolume = 64;
-    m.masterVolume = 0x80 | 60; // stereo
+    m.masterVolume = 0x80 | 64; // stereo
     m.patterns.resize(Orders);
     for (int o = 0; o < Orders; ++o)
         m.orders.push_back(static_cast<uint8_t>(o));
@@ -54,8 +54,8 @@ std::vector<uint8_t> ComposeSong() {
 
 std::vector<SongVoice> SongVoices() {
     return {{"pulse lead", SongRole::Melody}, {"soft saw", SongRole::Harmony},
-            {"pad low", SongRole::Harmony},   {"pad middle", SongRole::Harmony},
-            {"pad high", SongRole::Harmony},  {"music box", SongRole::Harmony},
+            {"pad low", SongRole::Pads},      {"pad middle", SongRole::Pads},
+            {"pad high", SongRole::Pads},     {"music box", SongRole::Harmony},
             {"bass", SongRole::Bass},         {"kick", SongRole::Kick},
             {"snare", SongRole::Snare},       {"hats", SongRole::Hats},
             {"crash", SongRole::Cymbal}};

@@ -13,8 +13,9 @@ S3mModule ComposeSongModule();
 // The bytes of dat/rimpaaa.s3m.
 std::vector<uint8_t> ComposeSong();
 
-// What a channel plays. Each channel has one role for the whole song.
-enum class SongRole : uint8_t { Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal };
+// What a channel plays. Each channel has one role for the whole song; the
+// pads are the harmony's held chords.
+enum class SongRole : uint8_t { Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal, Pads };
 
 struct SongVoice {
     const char* name; // "lead", "bass", ...

@@ -16,6 +16,7 @@ constexpr Chord ChAm{"Am", A, {A, C, E}, -1};
 constexpr Chord ChF{"F", F, {F, A, C}, -1};
 constexpr Chord ChF6{"F6", F, {F, A, C}, D};
 constexpr Chord ChG7{"G7", G, {G, B, F}, D};
+constexpr Chord ChG7sus4{"G7sus4", G, {G, C, F}, D}; // the tune's C over G, falling to B
 constexpr Chord ChDm7{"Dm7", D, {D, F, C}, A};
 constexpr Chord ChEm{"Em", E, {E, G, B}, -1};
 
@@ -36,9 +37,9 @@ const Chord* LoopBeat(int order, int bar, int beat) {
 }
 
 using Bar = std::array<const Chord*, 3>; // 3/4: one chord per beat
-// The verse, eight bars of 3/4.
+// The verse, eight bars of 3/4. Each "to" is sung over the dominant.
 const std::array<Bar, 8> Verse = {{
-    {&ChC6, &ChC, &ChC},
+    {&ChC6, &ChC, &ChG7sus4},
     {&ChG7, &ChG7, &ChG7},
     {&ChDm7, &ChG7, &ChG7},
     {&ChC, &ChC, &ChC},

@@ -12,8 +12,8 @@ void Finale(Song& s, std::array<int, 3>& pads) {
     constexpr int order = 10;
     const std::vector<Sung> last = {
         {0, 0, N(E, 5)}, {0, 32, N(C, 5)}, {0, 64, N(D, 5)}, {1, 0, N(C, 5)}};
-    Sing(s, order, last, 0, 64, 26, 58 * Speed);
-    Pads(s, order, order, pads, 20);
+    Sing(s, order, last, 0, 64, 20, 58 * Speed);
+    Pads(s, order, order, pads, 13);
     // Slowing down over the last line, then the held chord at 96.
     s.Effect(order, 0, ChCrash, 'T', 120);
     s.Effect(order, 5, ChCrash, 'T', 112);
@@ -30,13 +30,14 @@ void Finale(Song& s, std::array<int, 3>& pads) {
     s.Drum(order, 64, ChSnare, Snare, 56);
     for (int e = 0; e < 6; ++e)
         s.Drum(order, e * 16, ChHat, Hat, 54);
-    // The swell: a snare roll and the pads rising; the music box runs up.
+    // The swell: a snare roll and the pads rising; the music box runs up and
+    // back above the held C.
     s.Drum(order, 96, ChKick, Kick, 56);
-    SnareRoll(s, order, 16, 31, 22, 2);
+    SnareRoll(s, order, 16 * Speed, 31 * Speed, Speed, 22, 2);
     for (int ch : PadChannels)
-        s.Ramp(order, 17, 31, ch, 20, 34);
-    const std::array<int, 8> run = {N(C, 4), N(E, 4), N(G, 4), N(C, 5),
-                                    N(E, 5), N(G, 5), N(C, 6), N(E, 6)};
+        s.Ramp(order, 17, 31, ch, 13, 20);
+    const std::array<int, 8> run = {N(G, 5), N(C, 6), N(E, 6), N(G, 6),
+                                    N(C, 7), N(G, 6), N(E, 6), N(C, 6)};
     for (size_t k = 0; k < run.size(); ++k)
         s.Note(order, 96 + static_cast<int>(k) * 8, ChPluck, run[k], Pluck,
                30 - static_cast<int>(k));
@@ -47,9 +48,9 @@ void Finale(Song& s, std::array<int, 3>& pads) {
     for (int e = 0; e < 5; ++e)
         s.Drum(order, 192 + e * 32, ChHat, e ? Hat : OpenHat, e ? 56 - e * 5 : 44);
     for (int ch : PadChannels)
-        s.Ramp(order, 33, 57, ch, 34, 0);
+        s.Ramp(order, 33, 57, ch, 20, 0);
     s.Ramp(order, 33, 57, ChLead, 64, 0);
-    s.Ramp(order, 33, 57, ChDouble, 26, 0);
+    s.Ramp(order, 33, 57, ChDouble, 20, 0);
     s.Ramp(order, 33, 57, ChBass, 44, 0);
     s.Ramp(order, 33, 57, ChPluck, 26, 0);
     for (int ch : {ChLead, ChDouble, ChPadLow, ChPadMid, ChPadHigh, ChPluck, ChBass})

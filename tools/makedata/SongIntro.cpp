@@ -67,7 +67,7 @@ void Intro(Song& s) {
         if (order >= 1) IntroDrums(s, order);
     }
     // A fill into the groove: sixteenths on the snare, growing.
-    SnareRoll(s, 2, 56, 63, 34, 4);
+    SnareRoll(s, 2, 56 * Speed, 63 * Speed, Speed, 34, 4);
     s.Cut(2, 63 * Speed, ChHat);
     CutPads(s, 2, 63 * Speed);
 }

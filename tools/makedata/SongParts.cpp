@@ -27,8 +27,13 @@ void Song::Drum(int order, int tick, int channel, Instrument instrument, int vol
     Note(order, tick, channel, N(C, 4), instrument, volume);
 }
 
+// Players ignore SC0, so a cut on a row's first tick is the note cut (^^).
 void Song::Cut(int order, int tick, int channel) {
     S3mCell& cell = At(order, tick / Speed, channel);
+    if (tick % Speed == 0) {
+        if (cell.note == S3mNoNote) cell.note = S3mNoteOff;
+        return; // or a new note starts here and ends the old one
+    }
     if (cell.command) return; // a new note starts here and ends the old one
     cell.command = S3mCommand('S');
     cell.info = static_cast<uint8_t>(0xC0 | tick % Speed);
@@ -56,8 +61,10 @@ void Pads(Song& s, int fromOrder, int toOrder, std::array<int, 3>& voicing, int 
     for (int order = fromOrder; order <= toOrder; ++order) {
         const int level = volume + (order - fromOrder) * volumeStep;
         bool first = order == fromOrder;
+        // Under the tune the pads stay below its lowest note, G4.
+        const int high = order >= 6 ? N(E, 4) : N(A, 4);
         for (const Beat& beat : ChartOf(order)) {
-            const std::array<int, 3> next = Voicing(voicing, beat.chord->pads, N(E, 3), N(A, 4));
+            const std::array<int, 3> next = Voicing(voicing, beat.chord->pads, N(E, 3), high);
             for (size_t i = 0; i < 3; ++i)
                 if (first || next[i] != voicing[i])
                     s.Note(order, beat.tick, PadChannels[i], next[i], Pad, level);
@@ -72,9 +79,9 @@ void CutPads(Song& s, int order, int tick) {
         s.Cut(order, tick, ch);
 }
 
-void SnareRoll(Song& s, int order, int first, int last, int volume, int step) {
-    for (int r = first; r <= last; ++r)
-        s.Drum(order, r * Speed, ChSnare, Snare, volume + (r - first) * step);
+void SnareRoll(Song& s, int order, int first, int last, int every, int volume, int step) {
+    for (int t = first; t <= last; t += every)
+        s.Drum(order, t, ChSnare, Snare, volume + (t - first) / every * step);
 }
 
 // A note is held until the next one, or until `until`; one of two beats or

@@ -30,10 +30,10 @@ void WaltzHats(Song& s, int order, int t, bool full) {
 void Waltz(Song& s, int order, bool full) {
     for (int bar = 0; bar < 4; ++bar) {
         const int t = bar * BarTicks;
-        s.Drum(order, t, ChKick, Kick, full ? 62 : 58);
+        s.Drum(order, t, ChKick, Kick, full ? 64 : 62);
         if (full) s.Drum(order, t + 80, ChKick, Kick, 40);
-        s.Drum(order, t + 32, ChSnare, Snare, full ? 54 : 50);
-        s.Drum(order, t + 64, ChSnare, Snare, full ? 58 : 54);
+        s.Drum(order, t + 32, ChSnare, Snare, full ? 58 : 54);
+        s.Drum(order, t + 64, ChSnare, Snare, full ? 62 : 58);
         WaltzHats(s, order, t, full);
     }
 }
@@ -53,13 +53,13 @@ void WaltzBass(Song& s, int order, int volume) {
 }
 
 // The music box in the second verse: eighths climbing the beat's chord,
-// under the tune's register.
+// bells above the tune's register (G5 to F#6).
 void WaltzArpeggio(Song& s, int order, int volume) {
     for (const Beat& beat : ChartOf(order)) {
         const Chord& chord = *beat.chord;
         for (int k = 0; k < 2; ++k) {
             const int pc = k ? chord.pads[1] : chord.root;
-            const int note = N(pc, 4) + (pc < E ? 12 : 0);
+            const int note = N(pc, 5) + (pc < G ? 12 : 0);
             s.Note(order, beat.tick + k * 16, ChPluck, note, Pluck, k ? volume - 4 : volume);
         }
     }
@@ -71,18 +71,18 @@ void Verse1(Song& s, int order, std::array<int, 3>& pads) {
     const int half = order - 6;
     Sing(s, order, VerseTune, half * 4, 60, 0, half ? PickupTick : OrderTicks);
     if (half == 1) Pickup(s, order, N(G, 4), 60, 0);
-    Pads(s, order, order, pads, 22);
-    WaltzBass(s, order, 40);
+    Pads(s, order, order, pads, 16);
+    WaltzBass(s, order, 42);
     Waltz(s, order, false);
 }
 
 void Verse2(Song& s, int order, std::array<int, 3>& pads) {
     const int half = order - 8;
-    Sing(s, order, VerseTune, half * 4, 64, 30, half ? PickupTick : OrderTicks);
-    if (half == 1) Pickup(s, order, N(F, 5), 64, 30);
-    Pads(s, order, order, pads, 28);
-    WaltzBass(s, order, 44);
-    WaltzArpeggio(s, order, 26);
+    Sing(s, order, VerseTune, half * 4, 64, 24, half ? PickupTick : OrderTicks);
+    if (half == 1) Pickup(s, order, N(F, 5), 64, 24);
+    Pads(s, order, order, pads, 17);
+    WaltzBass(s, order, 46);
+    WaltzArpeggio(s, order, 22);
     Waltz(s, order, true);
     if (half == 0) s.Drum(order, 0, ChCrash, Crash, 46);
     if (half == 1) {

@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <ostream>
@@ -36,12 +37,15 @@ openmpt::ext::interactive* Interactive(openmpt::module_ext& m) {
 struct RenderPlace {
     std::vector<bool> seen;
     bool greetingOver = false, lastRowSeen = false;
+    std::pair<int, int> last{-1, -1}; // the last row begun
 };
 
 // Marks a chunk of `got` frames at frame `at`, heard at `position` (order, row).
 void MarkChunk(const openmpt::module& m, Render& r, RenderPlace& p, std::pair<int, int> position,
                size_t at, size_t got) {
     const auto [order, row] = position;
+    if (position > p.last) r.rowBegin.push_back(at);
+    p.last = std::max(p.last, position);
     if (order >= 0 && static_cast<size_t>(order) < p.seen.size()) {
         const size_t o = static_cast<size_t>(order);
         if (!p.seen[o]) r.orderBegin[o] = at;
@@ -79,9 +83,11 @@ std::optional<Render> RenderSong(std::span<const uint8_t> bytes, const std::vect
     const auto m = LoadModule(bytes, "stop");
     openmpt::ext::interactive* interactive = m ? Interactive(*m) : nullptr;
     if (!interactive) return std::nullopt;
+    // A muted channel's effects are skipped, its tempo changes too; one at
+    // volume 0 keeps the song's timing.
     for (int ch = 0; ch < m->get_num_channels(); ++ch)
-        interactive->set_channel_mute_status(ch,
-                                             size_t(ch) >= audible.size() || !audible[size_t(ch)]);
+        if (size_t(ch) >= audible.size() || !audible[size_t(ch)])
+            interactive->set_channel_volume(ch, 0.0);
     Render r;
     const size_t orders = static_cast<size_t>(m->get_num_orders());
     r.orderBegin.assign(orders, 0);

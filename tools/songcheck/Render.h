@@ -1,5 +1,5 @@
 // Playing a module through libopenmpt into float samples at SongRate, as the
-// greeting hears it: the whole song with some channels muted, cut into its
+// greeting hears it: the whole song with some channels silent, cut into its
 // orders, or one sample at one note alone.
 #pragma once
 
@@ -22,6 +22,7 @@ struct Render {
     std::vector<size_t> orderBegin, orderEnd; // frames, per order; equal: not played
     size_t lastRowBegin = 0;                  // the last row of order GreetingOrders - 1
     size_t greetingEnd = 0;                   // where order GreetingOrders begins
+    std::vector<size_t> rowBegin;             // frames, every row in playing order
 };
 
 // The whole module with only the channels in `audible` sounding.

@@ -136,5 +136,6 @@ Sheet ReadSheet(const openmpt::module& m, int speed, int tempo) {
     }
     for (ChannelState& st : state)
         EndNote(s, st, tick);
+    s.endTick = tick;
     return s;
 }

@@ -11,6 +11,7 @@ struct Sheet {
     std::vector<double> tickSeconds;           // per note: a tick's length where it starts
     std::vector<std::vector<int64_t>> rowTick; // [order][row]
     std::vector<int> rowsPerOrder;
+    int64_t endTick = 0;      // where the last row ends
     std::vector<int> speedAt; // per note
     // Where an arpeggio plays: the note, the row's ticks and the notes above.
     struct Arpeggio {

@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "music/ModuleCheck.h"
 #include "songcheck/Harmony.h"
+#include "songcheck/Heard.h"
 #include "songcheck/Loudness.h"
 #include "songcheck/Render.h"
 #include "songcheck/Text.h"
@@ -15,9 +16,9 @@
 
 namespace {
 
-constexpr std::array<SongRole, 7> Roles = {SongRole::Melody, SongRole::Harmony, SongRole::Bass,
-                                           SongRole::Kick,   SongRole::Snare,   SongRole::Hats,
-                                           SongRole::Cymbal};
+constexpr std::array<SongRole, 8> Roles = {SongRole::Melody, SongRole::Pads,  SongRole::Harmony,
+                                           SongRole::Bass,   SongRole::Kick,  SongRole::Snare,
+                                           SongRole::Hats,   SongRole::Cymbal};
 
 // A render's figures per order and over the greeting.
 void OrderFigures(const Render& r, const SoundMeter& m, std::vector<SoundFigures>& orders,
@@ -46,16 +47,20 @@ bool MeasureMix(std::span<const uint8_t> bytes, SongAnalysis& a) {
     return true;
 }
 
-// The channels in `audible` alone, per order and over the greeting.
-bool MeasureAlone(std::span<const uint8_t> bytes, const std::vector<bool>& audible,
-                  VoiceFigures& v) {
+// The channels in `audible` alone, per order and over the greeting, and
+// how they sound against `sheet` when `heard` is given.
+bool MeasureAlone(std::span<const uint8_t> bytes, const std::vector<bool>& audible, VoiceFigures& v,
+                  const Sheet* sheet = nullptr, Hearing* heard = nullptr) {
     const std::optional<Render> r = RenderSong(bytes, audible);
     if (r) OrderFigures(*r, SoundMeter(r->left, r->right), v.orders, v.greeting);
+    if (r && heard) *heard = Hear(*sheet, *r);
     return r.has_value();
 }
 
 bool MeasureVoices(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
-                   bool rolesKnown, SongAnalysis& a) {
+                   bool rolesKnown, const Sheet& sheet, SongAnalysis& a,
+                   std::vector<Hearing>& heard) {
+    heard.resize(size_t(a.channels));
     for (int ch = 0; ch < a.channels; ++ch) {
         VoiceFigures v;
         if (rolesKnown) {
@@ -67,7 +72,7 @@ bool MeasureVoices(std::span<const uint8_t> bytes, const std::vector<SongVoice>&
         }
         std::vector<bool> alone(size_t(a.channels), false);
         alone[size_t(ch)] = true;
-        if (!MeasureAlone(bytes, alone, v)) return false;
+        if (!MeasureAlone(bytes, alone, v, &sheet, &heard[size_t(ch)])) return false;
         a.voices.push_back(std::move(v));
     }
     return true;
@@ -145,11 +150,8 @@ void EndNotes(Sheet& sheet, const std::vector<SongVoice>& voices, bool rolesKnow
 }
 
 // The notes, each played alone, and their ends.
-bool MeasureNotes(std::span<const uint8_t> bytes, const openmpt::module& module,
-                  const std::vector<SongVoice>& voices, bool rolesKnown, Sheet& sheet,
-                  ToneTable& tones, SongAnalysis& a) {
-    sheet = ReadSheet(module, a.speed, a.tempo);
-    a.rowsPerOrder = sheet.rowsPerOrder;
+bool MeasureNotes(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                  bool rolesKnown, Sheet& sheet, ToneTable& tones, SongAnalysis& a) {
     ToneTable drums;
     if (!MeasureTones(bytes, sheet, voices, rolesKnown, tones, drums)) return false;
     for (auto& [key, t] : tones)
@@ -157,14 +159,32 @@ bool MeasureNotes(std::span<const uint8_t> bytes, const openmpt::module& module,
     for (auto& [key, t] : drums)
         a.drums.push_back(t);
     EndNotes(sheet, voices, rolesKnown, tones, drums);
-    a.notes = sheet.notes;
     return true;
+}
+
+// The melody's notes in the sung orders against everything else, each in
+// its own band.
+bool MeasureSung(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
+                 const Sheet& sheet, const ToneTable& tones, SongAnalysis& a) {
+    std::vector<bool> melody(size_t(a.channels)), backing(size_t(a.channels));
+    for (size_t ch = 0; ch < melody.size(); ++ch) {
+        melody[ch] = voices[ch].role == SongRole::Melody;
+        backing[ch] = !melody[ch];
+    }
+    if (std::find(melody.begin(), melody.end(), true) == melody.end()) return true;
+    const std::optional<Render> lead = RenderSong(bytes, melody);
+    const std::optional<Render> rest = lead ? RenderSong(bytes, backing) : std::nullopt;
+    if (rest)
+        a.sung =
+            SungOverBacking(sheet, melody, *lead, *rest, tones, FirstSungOrder, GreetingOrders - 1);
+    return rest.has_value();
 }
 
 } // namespace
 
 bool Tonal(SongRole role) {
-    return role == SongRole::Melody || role == SongRole::Harmony || role == SongRole::Bass;
+    return role == SongRole::Melody || role == SongRole::Pads || role == SongRole::Harmony ||
+           role == SongRole::Bass;
 }
 
 std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
@@ -186,13 +206,19 @@ std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
         SetError("the module plays longer than 10 minutes; not measured");
         return std::nullopt;
     }
-    // The whole mix, each voice alone, each role; the notes, each played alone.
-    Sheet sheet;
+    // The whole mix, each voice alone, each role; the notes, each played
+    // alone, ending where their channels fall silent.
+    Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
+    a.rowsPerOrder = sheet.rowsPerOrder;
     ToneTable tones;
-    if (!MeasureMix(bytes, a) || !MeasureVoices(bytes, voices, rolesKnown, a) ||
+    std::vector<Hearing> heard;
+    if (!MeasureMix(bytes, a) || !MeasureVoices(bytes, voices, rolesKnown, sheet, a, heard) ||
         (rolesKnown && !MeasureRoles(bytes, voices, a)) ||
-        !MeasureNotes(bytes, *module, voices, rolesKnown, sheet, tones, a))
+        !MeasureNotes(bytes, voices, rolesKnown, sheet, tones, a))
         return std::nullopt;
+    HearNoteEnds(sheet, heard);
+    a.notes = sheet.notes;
+    if (rolesKnown && !MeasureSung(bytes, voices, sheet, tones, a)) return std::nullopt;
     a.chartKnown = rolesKnown && !beats.empty();
     if (a.chartKnown) CheckChart(sheet, voices, beats, tones, a);
     return a;

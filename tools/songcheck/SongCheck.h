@@ -2,8 +2,10 @@
 // libopenmpt as the greeting plays it (44.1 kHz stereo, float), whole and one
 // channel at a time, and measured: loudness per ITU-R BS.1770-4, peaks, DC,
 // stereo balance per order; the pitch and onset of every note the song uses,
-// each played alone; and its notes against the chord chart the song
-// declares. The song report and the song's tests read the same figures.
+// each played alone; where each note is heard to end in its channel alone;
+// the sung notes against the backing; and its notes against the chord chart
+// the song declares. The song report and the song's tests read the same
+// figures.
 #pragma once
 
 #include "makedata/Song.h"
@@ -18,6 +20,7 @@
 
 constexpr int SongRate = 44100;
 constexpr int GreetingOrders = EndOrder; // the greeting ends when order EndOrder begins
+constexpr int FirstSungOrder = 6;        // the tune is sung from here to the end
 
 // Figures of a stretch of sound.
 struct SoundFigures {
@@ -33,7 +36,8 @@ struct SoundFigures {
 struct SheetNote {
     int channel = 0;
     int order = 0, row = 0, tick = 0; // where it starts; tick > 0: a note delay
-    int64_t start = 0, end = 0;       // song ticks from the first row
+    int64_t start = 0, end = 0;       // song ticks from the first row, as heard
+    int64_t written = 0;              // the end its sheet and its sample's ring give
     int note = 0;                     // semitones from the tracker's C-0 ("C-4" is 48)
     int sample = 0;                   // 0-based
     uint16_t arpeggio = 0;            // bit n: also sounds n semitones up (J)
@@ -51,6 +55,14 @@ struct ToneFigures {
     // Drums: the pitch by zero crossings over the first 20 ms and over 20 ms
     // half way through their sound, a kick's sweep.
     double startHz = 0, lateHz = 0;
+};
+
+// A sung note against everything else that plays, in the third of an
+// octave around its fundamental.
+struct SungFigures {
+    int order = 0, row = 0, tick = 0;
+    int pitch = 0;   // MIDI
+    double over = 0; // dB, the melody over the backing in that band
 };
 
 struct Clash {
@@ -77,12 +89,13 @@ struct SongAnalysis {
     double verseOne = -HUGE_VAL;      // loudness of orders 6-7, LUFS
     double verseTwo = -HUGE_VAL;      // of orders 8-9
     std::vector<VoiceFigures> voices; // one per channel
-    std::vector<VoiceFigures> roles;  // Melody, Harmony, Bass, Kick, Snare, Hats, Cymbal when used
+    std::vector<VoiceFigures> roles;  // Melody, Pads, Harmony, ... Cymbal when used
     std::vector<SheetNote> notes;
     std::vector<ToneFigures> tones; // every (sample, note) the tonal voices play
     std::vector<ToneFigures> drums; // the drums' (sample, note), for their onsets
     std::vector<SongBeat> beats;    // the chord chart, where it fits the module
     std::vector<Clash> clashes;
+    std::vector<SungFigures> sung; // the melody's notes in orders 6-10
     bool chartKnown = false;
 };
 

@@ -94,6 +94,23 @@ std::string ChordLines(const SongAnalysis& song, size_t o) {
     return out;
 }
 
+// In a sung order, the melody over the pads together and its most hidden note.
+std::string SungLine(const SongAnalysis& song, size_t o) {
+    const VoiceFigures *melody = nullptr, *pads = nullptr;
+    for (const VoiceFigures& v : song.roles) {
+        if (v.role == SongRole::Melody) melody = &v;
+        if (v.role == SongRole::Pads) pads = &v;
+    }
+    const SungFigures* buried = nullptr;
+    for (const SungFigures& n : song.sung)
+        if (n.order == int(o) && (!buried || n.over < buried->over)) buried = &n;
+    if (!melody || !pads || !buried) return "";
+    return Format("  melody over the pads %+.1f dB; its least note over the backing in its band "
+                  "%+.1f dB (%s, row %d)\n",
+                  melody->orders[o].loudness - pads->orders[o].loudness, buried->over,
+                  PitchName(buried->pitch).c_str(), buried->row);
+}
+
 // The figures of one order, its voices' notes, chords and clashes.
 std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
     const SoundFigures& f = song.orders[o];
@@ -102,7 +119,7 @@ std::string OrderReport(const SongAnalysis& song, size_t o, double at) {
                   "R-L %+.1f | corr %.2f\n",
                   o, f.seconds, int(at) / 60, at - 60 * int(at / 60), Lufs(f.loudness).c_str(),
                   Dbfs(f.peak).c_str(), f.dcLeft, f.dcRight, f.balance, f.correlation) +
-           VoiceLines(song, o) + ChordLines(song, o);
+           VoiceLines(song, o) + SungLine(song, o) + ChordLines(song, o);
 }
 
 // Two to a line, in columns.

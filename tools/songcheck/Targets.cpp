@@ -9,7 +9,8 @@ namespace {
 
 // The targets' limits.
 constexpr double MaxCents = 3;
-constexpr double MelodyLead = 3;  // dB over every other tonal voice, orders 6-10
+constexpr double MelodyLead = 3;  // dB over every other tonal voice and the pads, orders 6-10
+constexpr double SungOver = 6;    // dB, each sung note over the backing in its band
 constexpr double DrumsUnder = 12; // dB at most under the bass
 constexpr double MaxDc = 0.002;   // of full scale, every order
 constexpr double MaxOnsetJump = 0.25;
@@ -62,25 +63,60 @@ SongTarget HarmonyTarget(const SongAnalysis& song) {
                 : std::string("no chord chart for this module")};
 }
 
+// The melody's least lead over `other` in the sung orders, and where.
+struct Lead {
+    double least = HUGE_VAL;
+    std::string where;
+};
+void LeastLead(const VoiceFigures& melody, const VoiceFigures& other, int lastOrder, Lead& lead) {
+    for (int o = FirstSungOrder; o <= lastOrder; ++o) {
+        const double d = melody.orders[size_t(o)].loudness - other.orders[size_t(o)].loudness;
+        if (d < lead.least) lead = {d, Format("order %d, over %s", o, other.name.c_str())};
+    }
+}
+
 SongTarget MelodyTarget(const SongAnalysis& song, int lastOrder) {
     const VoiceFigures* melody = FindRole(song, SongRole::Melody);
-    bool met = melody != nullptr && lastOrder >= 6;
-    double least = HUGE_VAL;
-    std::string where = melody ? "" : "no melody voice";
-    for (int o = 6; melody && o <= lastOrder; ++o) {
-        const double m = melody->orders[size_t(o)].loudness;
-        for (const VoiceFigures& v : song.voices) {
-            if (!v.roleKnown || v.role == SongRole::Melody || !Tonal(v.role)) continue;
-            const double lead = m - v.orders[size_t(o)].loudness;
-            if (lead < least) {
-                least = lead;
-                where = Format("order %d, over %s", o, v.name.c_str());
-            }
+    Lead lead{HUGE_VAL, "no melody voice"};
+    for (const VoiceFigures& v : song.voices)
+        if (melody && v.roleKnown && v.role != SongRole::Melody && Tonal(v.role))
+            LeastLead(*melody, v, lastOrder, lead);
+    if (const VoiceFigures* pads = FindRole(song, SongRole::Pads); melody && pads)
+        LeastLead(*melody, *pads, lastOrder, lead);
+    const SungFigures* buried = nullptr;
+    for (const SungFigures& n : song.sung)
+        if (!buried || n.over < buried->over) buried = &n;
+    const bool met = melody && lastOrder >= FirstSungOrder && lead.least >= MelodyLead && buried &&
+                     buried->over >= SungOver;
+    return {"melody",
+            Format("melody on top in orders 6-10: %g dB over each voice and the pads, each "
+                   "note %g dB",
+                   MelodyLead, SungOver),
+            met,
+            Format("lead %+.1f dB (%s); ", lead.least, lead.where.c_str()) +
+                (buried ? Format("note %+.1f dB in its band (%s, order %d row %d)", buried->over,
+                                 PitchName(buried->pitch).c_str(), buried->order, buried->row)
+                        : std::string("no sung notes"))};
+}
+
+// A note sounds on where its channel alone is still heard after the end
+// its sheet writes, as after an effect the player ignores.
+SongTarget CutsTarget(const SongAnalysis& song) {
+    int overran = 0;
+    const SheetNote* worst = nullptr;
+    for (const SheetNote& n : song.notes)
+        if (n.end > n.written) {
+            ++overran;
+            if (!worst || n.end - n.written > worst->end - worst->written) worst = &n;
         }
-    }
-    met = met && least >= MelodyLead;
-    return {"melody", Format("melody the loudest tonal voice by %g dB in orders 6-10", MelodyLead),
-            met, Format("least lead %+.1f dB (%s)", least, where.c_str())};
+    const std::string who = worst && size_t(worst->channel) < song.voices.size()
+                                ? song.voices[size_t(worst->channel)].name
+                                : std::string();
+    return {"cuts", "every note falls silent where the song ends it", overran == 0,
+            worst ? Format("%d notes sound on; the longest %lld ticks: %s from order %d row %d",
+                           overran, static_cast<long long>(worst->end - worst->written),
+                           who.c_str(), worst->order, worst->row)
+                  : std::string("every channel alone is silent after its notes' ends")};
 }
 
 SongTarget DrumsTarget(const SongAnalysis& song) {
@@ -193,6 +229,7 @@ std::vector<SongTarget> CheckSongTargets(const SongAnalysis& song) {
     return {TuneTarget(song),
             HarmonyTarget(song),
             MelodyTarget(song, lastOrder),
+            CutsTarget(song),
             DrumsTarget(song),
             DcTarget(song),
             OnsetsTarget(song),

@@ -38,8 +38,8 @@ std::string TrackerNoteName(int note) {
 }
 
 const char* RoleName(SongRole role) {
-    static constexpr const char* Names[] = {"melody", "harmony", "bass",  "kick",
-                                            "snare",  "hats",    "cymbal"};
+    static constexpr const char* Names[] = {"melody", "harmony", "bass",   "kick",
+                                            "snare",  "hats",    "cymbal", "pads"};
     return Names[static_cast<size_t>(role)];
 }
 
