@@ -1,8 +1,7 @@
 #include "driver/Desktop.h"
 
+#include "common/Help.h"
 #include "driver/Demo.h"
-
-#include <CLI/CLI.hpp>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -93,6 +92,7 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     CLI::App app(about, program);
     app.set_version_flag("--version", std::string(program) + " " EKUDEMO_VERSION,
                          "Print the version and exit");
+    UsePlainHelp(app);
     std::vector<int> scale;
     CLI::Option* window =
         app.add_option("--window", scale,

@@ -12,11 +12,10 @@
 #include "output/OutputFile.h"
 #include "songcheck/SongCheck.h"
 
-#include <CLI/CLI.hpp>
-
 #include "common/Data.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
+#include "common/Help.h"
 #include "music/SoundLib.h"
 
 #include <cstdio>
@@ -145,14 +144,18 @@ int Run(int argc, char** argv) {
     CLI::App app("Writes the greeting's data files into OUTDIR, or reports on its song.",
                  "ekudemo-makedata");
     std::string outdir, report;
-    app.add_option("OUTDIR", outdir, "folder to write dat/'s files into (made if missing)");
+    app.add_option("OUTDIR", outdir, "The folder to write dat/'s files into (made if missing)")
+        ->type_name("OUTDIR");
     CLI::Option* reportOption =
         app.add_option("--song-report", report,
-                       "print the song's notes, chords and measured figures: the song composed "
+                       "Print the song's notes, chords and measured figures: the song composed "
                        "here, or the module file MODULE")
             ->expected(0, 1)
-            ->type_name("[MODULE]");
-    app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION);
+            ->type_name("MODULE");
+    app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION,
+                         "Print the version and exit");
+    UsePlainHelp(app, {"OUTDIR", "--song-report [MODULE]"});
+    app.footer("The same bytes on every run: a test checks them against the committed dat/.");
     try {
         app.parse(argc, argv);
         if (reportOption->count() == 0 && outdir.empty()) throw CLI::RequiredError("OUTDIR");
