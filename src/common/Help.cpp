@@ -87,7 +87,7 @@ std::string OptionsUsage(const CLI::App* app) {
 
 } // namespace
 
-void UsePlainHelp(CLI::App& app, std::vector<std::string> usages) {
+void UsePlainHelp(CLI::App& app, const std::vector<std::string>& usages) {
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.formatter_fn([usages](const CLI::App* a, const std::string&, CLI::AppFormatMode) {
         std::string out;

@@ -12,4 +12,4 @@
 // Gives `app` the plain help. `usages` are the ways to run the program, each
 // what follows its name on the command line; with none, one line is made of
 // the options themselves. The help option's own text is set here too.
-void UsePlainHelp(CLI::App& app, std::vector<std::string> usages = {});
+void UsePlainHelp(CLI::App& app, const std::vector<std::string>& usages = {});
