@@ -43,11 +43,12 @@ void FreeGreetingData(SurfaceSlotArray& slots);
 // display: no window is opened. Null after SetError.
 SDL_Surface* MakeFrameSurface();
 
-// The ways to run the program, each what follows its name.
+// The ways to run the program, each what follows its name; short enough for
+// one line of the help each.
 inline constexpr std::array<const char*, 4> CaptureUsages = {
     "--still ORDER ROW TIME_MS [--seed S] [--raw] OUT.png",
-    "--effect tunnel|flares|wobble --time T_MS [--seed S] [--raw] OUT.png",
-    "[--quality Q] [--fps N] [--scale K] [--seed S] [--verbose] OUT.mp4",
+    "--effect NAME --time T_MS [--seed S] [--raw] OUT.png",
+    "[--quality Q] [--fps N] [--scale K] [--seed S] OUT.mp4",
     "--wav OUT.wav",
 };
 

@@ -106,7 +106,8 @@ int Run(int argc, char** argv) {
         app.add_option("--scale", l.scale, "Each pixel as a KxK block, K from 1 to 8 (4: 1280x800)")
             ->check(CLI::Range(1, 8).description(""))
             ->type_name("K");
-    CLI::Option* verboseOpt = app.add_flag("--verbose", l.verbose, "FFmpeg's own log lines");
+    CLI::Option* verboseOpt =
+        app.add_flag("--verbose", l.verbose, "FFmpeg's own log lines while a video is written");
     CLI::Option* wavOpt =
         app.add_option("--wav", l.wav, "The music alone, 16-bit stereo at 44.1 kHz")
             ->type_name("OUT.wav");
