@@ -1,9 +1,8 @@
 #include "driver/Desktop.h"
 
 #include "common/DataFile.h"
+#include "common/Help.h"
 #include "driver/Demo.h"
-
-#include <CLI/CLI.hpp>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -96,6 +95,7 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     CLI::App app(about, program);
     app.set_version_flag("--version", std::string(program) + " " EKUDEMO_VERSION,
                          "Print the version and exit");
+    UsePlainHelp(app);
     std::vector<int> scale;
     CLI::Option* window =
         app.add_option("--window", scale,

@@ -164,6 +164,14 @@ bool HasSomethingToPlay(openmpt_module* decoder) {
     return false;
 }
 
+// The rows of the pattern at `order`; -1 when there is no such order.
+int32_t PatternRows(openmpt_module* decoder, int32_t order) {
+    if (order < 0 || order >= openmpt_module_get_num_orders(decoder)) return -1;
+    const int32_t pattern = openmpt_module_get_order_pattern(decoder, order);
+    if (pattern < 0 || pattern >= openmpt_module_get_num_patterns(decoder)) return -1;
+    return openmpt_module_get_pattern_num_rows(decoder, pattern);
+}
+
 // What libopenmpt says while it loads a module.
 void CollectLog(const char* message, void* user) {
     auto* log = static_cast<std::string*>(user);
@@ -361,12 +369,28 @@ void FMUSIC_SetPosition(FMUSIC_MODULE* mod, int order, int row) {
     std::lock_guard<std::mutex> lock(DecoderLock);
     mod->position.store(PackPosition(order, row), std::memory_order_release);
     mod->lastOrder = order;
-    if (order < 0 || row < 0 || order >= openmpt_module_get_num_orders(mod->decoder)) return;
-    const int32_t pattern = openmpt_module_get_order_pattern(mod->decoder, order);
-    if (pattern < 0 || pattern >= openmpt_module_get_num_patterns(mod->decoder) ||
-        row >= openmpt_module_get_pattern_num_rows(mod->decoder, pattern))
-        return;
+    if (row < 0 || row >= PatternRows(mod->decoder, order)) return;
     openmpt_module_set_position_order_row(mod->decoder, order, row);
     mod->ended = false;
     mod->finished.store(false, std::memory_order_release);
+}
+
+int FMUSIC_GetPatternLength(FMUSIC_MODULE* mod, int orderno) {
+    if (!mod) return -1;
+    std::lock_guard<std::mutex> lock(DecoderLock);
+    return PatternRows(mod->decoder, orderno);
+}
+
+double FMUSIC_GetTimeToOrder(FMUSIC_MODULE* mod, int order) {
+    if (!mod) return -1;
+    std::lock_guard<std::mutex> lock(DecoderLock);
+    double seconds = openmpt_module_get_duration_seconds(mod->decoder);
+    if (PatternRows(mod->decoder, order) > 0)
+        seconds = std::min(seconds, openmpt_module_set_position_order_row(mod->decoder, order, 0));
+    openmpt_module_set_position_order_row(mod->decoder, 0, 0);
+    mod->position.store(PackPosition(0, 0), std::memory_order_release);
+    mod->lastOrder = 0;
+    mod->ended = false;
+    mod->finished.store(false, std::memory_order_release);
+    return seconds;
 }

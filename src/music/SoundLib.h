@@ -70,3 +70,9 @@ int FMUSIC_Render(FMUSIC_MODULE* mod, int16_t* out, int frames);
 // Sets the reported position (order and row) without playing; the decoder
 // follows when the position exists in the module.
 void FMUSIC_SetPosition(FMUSIC_MODULE* mod, int order, int row);
+// The rows of the pattern at `order`; -1 when the song has no such order.
+int FMUSIC_GetPatternLength(FMUSIC_MODULE* mod, int orderno);
+// The seconds from the song's start until it first reaches `order`, or its
+// whole length when it ends before; -1 without a song. Leaves the song at its
+// start, as FMUSIC_PlaySong does: for use before rendering.
+double FMUSIC_GetTimeToOrder(FMUSIC_MODULE* mod, int order);

@@ -12,6 +12,7 @@
 
 #include <SDL.h>
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -43,8 +44,20 @@ void FreeGreetingData(SurfaceSlotArray& slots);
 // display: no window is opened. Null after SetError.
 SDL_Surface* MakeFrameSurface();
 
+// The ways to run the program, each what follows its name; short enough for
+// one line of the help each.
+inline constexpr std::array<const char*, 4> CaptureUsages = {
+    "--still ORDER ROW TIME_MS [--seed S] [--raw] OUT.png",
+    "--effect NAME --time T_MS [--seed S] [--raw] OUT.png",
+    "[--quality Q] [--fps N] [--scale K] [--seed S] OUT.mp4",
+    "--wav OUT.wav",
+};
+
 // A mode's end after a failure: the reason recorded last printed, once; 1.
 int CaptureFailed();
+// A mode's end after a command line it cannot carry out: the reason recorded
+// last printed, then the usage lines; 2.
+int CaptureUsageError();
 
 // The modes. Each returns the process exit status.
 int CaptureStill(int32_t order, int32_t row, int32_t timeMs, unsigned seed, bool raw,

@@ -114,13 +114,13 @@ Step DrawFrame(Drawing& d, Handover& h, int64_t n) {
 bool DrawFrames(Drawing& d, Handover& h, int64_t maxFrames) {
     Progress progress;
     progress.enabled = isatty(2);
+    progress.total = d.total;
     int64_t frames = 0;
     Step step = Step::Drawn;
     while ((maxFrames == 0 || frames < maxFrames) &&
            (step = DrawFrame(d, h, frames)) == Step::Drawn) {
         ++frames;
-        ShowProgress(progress, frames, d.fps, CurrentOrder.load(std::memory_order_relaxed),
-                     FMUSIC_GetRow(SongHandle));
+        ShowProgress(progress, frames, d.fps);
     }
     av_frame_free(&d.last);
     EndProgressLine();

@@ -28,6 +28,7 @@ struct Drawing {
     const char* out;
     CaptureTimes& times;
     std::vector<AVFrame*>* kept;
+    int64_t total; // the frames the music's length gives, for the progress line
 
     int64_t rendered = 0; // stereo frames of music handed to the sound thread
     bool ended = false;   // the music has ended

@@ -4,6 +4,7 @@
 #include "common/DataFile.h"
 #include "common/Error.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -52,4 +53,13 @@ SDL_Surface* MakeFrameSurface() {
 int CaptureFailed() {
     PrintError();
     return 1;
+}
+
+int CaptureUsageError() {
+    PrintError();
+    for (const char* usage : CaptureUsages)
+        std::fprintf(stderr, "%s %s %s\n", usage == CaptureUsages[0] ? "usage:" : "      ",
+                     CaptureProgram, usage);
+    std::fputs("Run with --help for more information.\n", stderr);
+    return 2;
 }

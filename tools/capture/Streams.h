@@ -28,11 +28,22 @@ struct Container {
     const char* audio;
 };
 
+// OUT's container by its name alone, or null after SetError when it ends
+// otherwise.
+const Container* ContainerFor(const char* out);
 // OUT's container, or null after SetError when its name ends otherwise or
 // this FFmpeg lacks one of the encoders.
 const Container* FindContainer(const char* out);
 // FFmpeg's own log lines on standard error (for --verbose); off by default.
 void ShowEncoderLog(bool show);
+
+// How a video weighs its file's size against how close it stays to the
+// frames drawn (--quality). Normal fits the greeting in 10 MB and looks the
+// same as the frames; Small takes about two thirds of that and softens the
+// finest detail; Best is for keeping, about half as large again.
+enum class VideoQuality { Small, Normal, Best };
+// The quality of the videos opened from now on; Normal by default.
+void SetVideoQuality(VideoQuality quality);
 
 // One encoded stream of the file.
 struct OutputStream {

@@ -20,11 +20,17 @@
 #include "capture/Interrupt.h"
 #include "capture/Streams.h"
 
+#include "capture/Progress.h"
 #include "common/Error.h"
 #include "driver/Demo.h"
+#include "driver/Timeline.h"
+#include "music/Music.h"
 #include "output/OutputFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -88,8 +94,8 @@ void FreeAllPictures(Handover& h) {
 // Every frame drawn and encoded on the three threads, the file finished.
 // False after SetError: the first of the threads to fail says why.
 bool CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& slots, int fps,
-                   int scale, const char* out, int64_t maxFrames, CaptureTimes& times,
-                   std::vector<AVFrame*>* kept) {
+                   int scale, const char* out, int64_t maxFrames, int64_t total,
+                   CaptureTimes& times, std::vector<AVFrame*>* kept) {
     Handover h;
     if (!AllocPictures(h)) {
         FreeAllPictures(h);
@@ -97,7 +103,7 @@ bool CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& sl
     }
 
     const Clock::time_point loopStart = Clock::now();
-    Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept};
+    Drawing d{screen, slots, m.video.codec, fps, scale, out, times, kept, total};
     DrawingJob job{d, h, maxFrames};
     bool picturesOk = false, soundOk = false;
     SDL_Thread* drawing = SDL_CreateThread(DrawingThread, &job);
@@ -119,10 +125,17 @@ bool CaptureFrames(MediaFile& m, SDL_Surface* screen, const SurfaceSlotArray& sl
     return finished;
 }
 
-} // namespace
+// The frames of the whole greeting: frame n is drawn while the music has
+// not reached the last order n / fps seconds after it starts. Before the
+// music is rendered.
+int64_t FrameTotal(int fps) {
+    const double seconds = FMUSIC_GetTimeToOrder(SongHandle, EndOrder);
+    return std::max<int64_t>(1, int64_t(std::ceil(seconds * fps)));
+}
 
-int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
-                      CaptureTimes* times, std::vector<AVFrame*>* kept) {
+// The video captured; with `report`, the lines that say what is written.
+int Capture(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
+            CaptureTimes& times, std::vector<AVFrame*>* kept, bool report) {
     if (fps < 1 || scale < 1 || scale > 8) { // FillPicture's scales
         SetError("no video at %d frames a second and scale %d", fps, scale);
         return CaptureFailed();
@@ -136,20 +149,36 @@ int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_
     // Loaded as the greeting loads it, but silent: the music is rendered here.
     SurfaceSlotArray slots;
     if (!LoadGreetingData(slots, seed)) return 1; // the start-up said why
+    const int64_t total = FrameTotal(fps);
+    if (report) ReportStart(out, total, fps, ScreenWidth * scale, ScreenHeight * scale);
     SDL_Surface* screen = MakeFrameSurface();
     MediaFile m;
-    CaptureTimes ignored;
     const bool captured =
         screen && !CheckInterrupt(out) && OpenMedia(m, file, *container, fps, scale) &&
-        CaptureFrames(m, screen, slots, fps, scale, out, maxFrames, times ? *times : ignored, kept);
+        CaptureFrames(m, screen, slots, fps, scale, out, maxFrames, total, times, kept);
     CloseMedia(m);
-    const bool written = captured && !CheckInterrupt(out) && CommitOutput(file);
+    const bool finished = captured && !CheckInterrupt(out);
+    struct stat written {};
+    if (finished) fstat(file.fd, &written); // its size, for the closing line
+    const bool committed = finished && CommitOutput(file);
+    if (committed && report)
+        ReportWritten(out, int64_t(written.st_size), times.frames, fps, ScreenWidth * scale,
+                      ScreenHeight * scale);
 
     SDL_FreeSurface(screen);
     FreeGreetingData(slots);
-    return written ? 0 : CaptureFailed();
+    return committed ? 0 : CaptureFailed();
+}
+
+} // namespace
+
+int CaptureVideoTimed(int fps, int scale, unsigned seed, const char* out, int64_t maxFrames,
+                      CaptureTimes* times, std::vector<AVFrame*>* kept) {
+    CaptureTimes ignored;
+    return Capture(fps, scale, seed, out, maxFrames, times ? *times : ignored, kept, false);
 }
 
 int CaptureVideo(int fps, int scale, unsigned seed, const char* out) {
-    return CaptureVideoTimed(fps, scale, seed, out, 0, nullptr);
+    CaptureTimes times;
+    return Capture(fps, scale, seed, out, 0, times, nullptr, true);
 }

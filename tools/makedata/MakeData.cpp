@@ -14,12 +14,11 @@
 #include "output/OutputFile.h"
 #include "songcheck/SongCheck.h"
 
-#include <CLI/CLI.hpp>
-
 #include "common/Data.h"
 #include "common/DataFile.h"
 #include "common/Error.h"
 #include "common/Greeting.h"
+#include "common/Help.h"
 #include "music/SoundLib.h"
 
 #include <cstdio>
@@ -186,20 +185,24 @@ int Run(int argc, char** argv) {
     CLI::App app("Writes the greeting's data files into OUTDIR, or reports on its song.",
                  "ekudemo-makedata");
     std::string outdir, report, greeting;
-    app.add_option("OUTDIR", outdir, "folder to write dat/'s files into (made if missing)");
+    app.add_option("OUTDIR", outdir, "The folder to write dat/'s files into (made if missing)")
+        ->type_name("OUTDIR");
     CLI::Option* greetingOption =
         app.add_option("--greeting", greeting,
-                       "make the folder for the greeting in FILE (its name, captions and "
+                       "Make the folder for the greeting in FILE (its name, captions and "
                        "farewell; see dat/greeting.toml) instead of Eku's")
             ->type_name("FILE");
     CLI::Option* reportOption =
         app.add_option("--song-report", report,
-                       "print the song's notes, chords and measured figures: the song composed "
+                       "Print the song's notes, chords and measured figures: the song composed "
                        "here, or the module file MODULE")
             ->expected(0, 1)
-            ->type_name("[MODULE]");
+            ->type_name("MODULE");
     greetingOption->excludes(reportOption);
-    app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION);
+    app.set_version_flag("--version", "ekudemo-makedata " EKUDEMO_VERSION,
+                         "Print the version and exit");
+    UsePlainHelp(app, {"[--greeting FILE] OUTDIR", "--song-report [MODULE]"});
+    app.footer("The same bytes on every run: a test checks them against the committed dat/.");
     try {
         app.parse(argc, argv);
         if (reportOption->count() == 0 && outdir.empty()) throw CLI::RequiredError("OUTDIR");
