@@ -110,4 +110,22 @@ TEST(FaultRuns, MissingDevicesAreReportedWithStatus1) {
     }
 }
 
+// Started with descriptors 0, 1 and 2 closed, the capture warns of its
+// missing font into the void, not into the still it writes.
+TEST(FaultRuns, ClosedStandardDescriptorsReceiveNoFile) {
+    TempDir dir;
+    CopyDataWithFastMusic(dir.Path(), 2);
+    fs::remove(dir / FontFile);
+    for (const char* close : {"", "<&- >&- 2>&-"}) {
+        const std::string still = *close ? "closed.png" : "open.png";
+        const RunResult run =
+            RunProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" " + std::string(close),
+                        ProgramPath("ekudemo-capture"), "--still", "0", "0", "0", still},
+                       {dir.Path(), Headless, 30});
+        EXPECT_EQ(run.status, 0) << close;
+        EXPECT_EQ(Contains(run.err, "; no captions\n"), !*close) << run.err;
+    }
+    EXPECT_EQ(ReadBytes(dir / "closed.png"), ReadBytes(dir / "open.png"));
+}
+
 } // namespace

@@ -1,7 +1,9 @@
+#include "common/Error.h"
 #include "driver/Desktop.h"
 #include "driver/Gallery.h"
 
 int main(int argc, char** argv) {
+    OpenStandardFiles();
     const int status = ParseDisplayCommandLine(
         argc, argv, "ekudemo-gallery",
         "The effects that the birthday greeting never shows (a tunnel, flares and waving tiles), "

@@ -107,6 +107,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardFiles();
     ProgramName = CaptureProgram;
     try {
         return Run(argc, argv);
