@@ -17,7 +17,7 @@ namespace {
 const char* const FaultNames[] = {"Missing", "Empty", "CutInHalf"};
 
 struct FaultCase {
-    std::string file; // under dat/
+    std::string file; // under dat/; empty: dat/ itself
     int fault;        // into FaultNames
 };
 
@@ -27,7 +27,7 @@ void PrintTo(const FaultCase& c, std::ostream* os) { // in the test's name
 }
 
 std::vector<FaultCase> AllFaults() {
-    std::vector<FaultCase> cases;
+    std::vector<FaultCase> cases = {{"", 0}};
     for (const char* path : DataFiles)
         for (int fault = 0; fault < 3; ++fault)
             cases.push_back({std::string(DataFileName(path)), fault});
@@ -40,6 +40,19 @@ TEST_P(FaultRun, EndsWithAClearMessage) {
     const FaultCase& c = GetParam();
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 2);
+    if (c.file.empty()) { // the folders it looked in, and how to make the data
+        fs::remove_all(dir / "dat");
+        const RunResult run = RunGreeting(dir.Path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("ekudemo: the data is missing: there is no dat/ in \"" +
+                                    dir.Path().string() + "\" (the working directory) nor in \"",
+                                0),
+                  0u)
+            << run.err;
+        EXPECT_TRUE(run.err.ends_with(" make one there with \"ekudemo-makedata dat\"\n"));
+        return;
+    }
     const fs::path path = dir / "dat" / c.file;
     std::vector<uint8_t> bytes = ReadBytes(path);
     bytes.resize(c.fault == 1 ? 0 : bytes.size() / 2);
@@ -76,7 +89,7 @@ TEST_P(FaultRun, EndsWithAClearMessage) {
 
 INSTANTIATE_TEST_SUITE_P(EveryDataFile, FaultRun, testing::ValuesIn(AllFaults()),
                          [](const testing::TestParamInfo<FaultCase>& p) {
-                             std::string name = p.param.file;
+                             std::string name = p.param.file.empty() ? "dat" : p.param.file;
                              std::replace(name.begin(), name.end(), '.', '_');
                              return name + "_" + FaultNames[p.param.fault];
                          });

@@ -1,5 +1,6 @@
 #include "driver/Desktop.h"
 
+#include "common/Error.h"
 #include "driver/Demo.h"
 
 #include <CLI/CLI.hpp>
@@ -129,11 +130,25 @@ const char* InstalledDataFolder() {
 #endif
 }
 
-void UseInstalledData() {
+bool UseInstalledData() {
+    struct stat info;
+    if (lstat("dat", &info) == 0 || errno != ENOENT) return true;
     const char* folder = InstalledDataFolder();
-    if (folder && chdir(folder) != 0) {
-        // The missing files are then reported as they are from a checkout.
+    if (folder) {
+        if (chdir(folder) != 0) {
+            // The missing files are then reported as they are from a checkout.
+        }
+        return true;
     }
+    char* here = getcwd(nullptr, 0);
+    std::string looked = std::string("\"") + (here ? here : ".") + "\" (the working directory)";
+    std::free(here);
+#ifdef EKUDEMO_DATA_DIR
+    looked += " nor in \"" EKUDEMO_DATA_DIR "\" (the installed copy's)";
+#endif
+    return SetError("the data is missing: there is no dat/ in %s; run from the folder that holds "
+                    "dat/, or make one there with \"ekudemo-makedata dat\"",
+                    looked.c_str());
 }
 
 void PrepareDisplayEnvironment() {

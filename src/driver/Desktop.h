@@ -17,8 +17,9 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
 
 // An installed copy keeps its data in the data folder chosen at build time. When
 // the working directory has no dat/ and that folder has one, the program
-// changes into it; a dat/ in the working directory always wins.
-void UseInstalledData();
+// changes into it; a dat/ in the working directory always wins. False, after
+// SetError naming both folders and how to make the data, when neither has one.
+bool UseInstalledData();
 // The folder UseInstalledData would change into, or null.
 const char* InstalledDataFolder();
 

@@ -9,6 +9,9 @@ int main(int argc, char** argv) {
         "The effects that the birthday greeting never shows (a tunnel, flares and waving tiles), "
         "about ten seconds each, with the greeting's music.");
     if (status >= 0) return status;
-    UseInstalledData();
+    if (!UseInstalledData()) {
+        PrintError();
+        return 1;
+    }
     return RunGallery(argc, argv);
 }

@@ -95,7 +95,7 @@ int Run(int argc, char** argv) {
         for (std::string* name : {&out, &wav})
             if (!name->empty()) *name = std::filesystem::absolute(*name).string();
     }
-    UseInstalledData();
+    if (!UseInstalledData()) return CaptureFailed();
 
     if (*stillOpt) return CaptureStill(still[0], still[1], still[2], seed, raw, out.c_str());
     if (*effectOpt) return CaptureEffect(effect.c_str(), timeMs, seed, raw, out.c_str());
