@@ -4,6 +4,7 @@
 // FaultTest.
 #include "driver/Demo.h"
 
+#include "common/Text.h"
 #include "effects/unscheduled/Flares.h"
 #include "effects/unscheduled/Tunnel.h"
 #include "music/Music.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -21,18 +23,41 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The farewell as the terminal shows it: Latin-1 bytes as they are, in
+// UTF-8 where the locale is a UTF-8 one.
+const std::string FarewellUtf8 = "mik\xC3\xA5 kaislaten tulevi se kukkuen menevi\n";
+// Whether the UTF-8 locale of the tests is installed (Debian always has it).
+bool HaveCUtf8() {
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (locale) freelocale(locale);
+    return locale != nullptr;
+}
+
+TEST(Farewell, IsConvertedOnlyForAUtf8Locale) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"C", Farewell}, {"POSIX", Farewell}, {"xx_XX.UTF-8", Farewell}, {"C.UTF-8", FarewellUtf8}};
+    for (const auto& [locale, shown] : cases) {
+        if (shown == FarewellUtf8 && !HaveCUtf8()) continue;
+        setenv("LC_ALL", locale, 1);
+        EXPECT_EQ(ForTerminal(Farewell), shown) << locale;
+    }
+    setenv("LC_ALL", "C", 1);
+}
+
 // Eleven orders of about 0.63 s, not the fourteen the module holds; music
-// that ends before order 11 ends it too.
+// that ends before order 11 ends it too; the second in a UTF-8 locale.
 TEST(Greeting, EndsByItselfAtOrder11WithTheFarewell) {
     for (int orders : {14, 3}) {
         TempDir dir;
         CopyDataWithFastMusic(dir.Path(), orders);
         const auto start = std::chrono::steady_clock::now();
-        RunResult run = RunGreeting(dir.Path());
+        std::vector<std::string> env = Headless;
+        if (orders == 3) env.emplace_back("LC_ALL=C.UTF-8");
+        RunResult run = RunGreeting(dir.Path(), env);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.out, Farewell);
+        EXPECT_EQ(run.out, orders == 3 && HaveCUtf8() ? FarewellUtf8 : Farewell);
         EXPECT_EQ(run.err, "");
         EXPECT_GT(seconds, orders == 14 ? 6.0 : 1.5);
         EXPECT_LT(seconds, orders == 14 ? 10.0 : 6.0);

@@ -2,6 +2,7 @@
 
 #include "common/Data.h"
 #include "common/Error.h"
+#include "common/Text.h"
 #include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
@@ -182,6 +183,6 @@ int RunDemo(int, char**) {
     while (!RunFrame(slots)) {
     }
     ShutDown(slots, flareSprite);
-    std::printf("mik\xE5 kaislaten tulevi se kukkuen menevi\n");
+    std::fputs(ForTerminal("mik\xE5 kaislaten tulevi se kukkuen menevi\n").c_str(), stdout);
     return 0;
 }
