@@ -4,6 +4,7 @@
 // and runs the real thing.
 #include "driver/Desktop.h"
 
+#include "common/Error.h"
 #include "driver/Demo.h"
 #include "support/TestSupport.h"
 
@@ -117,11 +118,20 @@ TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowSca
 
 // Alt+Enter (either Alt) switches between full screen and a window, which
 // the picture fills at 320x200; Enter alone does nothing; switching is not
-// quitting.
+// quitting. A window never outgrows the desktop (the headless driver's is
+// 1024x768).
 TEST(Screen, FullScreenByDefaultAWindowWhenAskedAndAltEnterSwitches) {
-    for (int scale : {0, 2}) {
+    for (int scale : {0, 2, 16}) {
         scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
+        testing::internal::CaptureStderr();
         ASSERT_TRUE(OpenScreen("ekudemo"));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  scale < 16
+                      ? ""
+                      : ProgramName +
+                            std::string(": a window 16 times 320x200 is "
+                                        "larger than the 1024x768 desktop: 3 times instead\n"));
+        EXPECT_EQ(ScaleAsked(), scale ? std::to_string(std::min(scale, 3)) : "");
         bool full = scale == 0;
         for (SDLMod mod : {KMOD_LALT, KMOD_NONE, KMOD_RALT}) {
             EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);

@@ -90,6 +90,7 @@ bool OpenScreen(const char* program) {
     // it (an 8-bit palette display).
     const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
     const int desktopBits = desktop && desktop->vfmt ? desktop->vfmt->BitsPerPixel : 0;
+    if (desktop) FitWindowToDesktop(desktop->current_w, desktop->current_h);
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenModeFlags());
     if (!Screen)
         return SetError("error setting %dx%d 32bpp indexed mode: %s%s", ScreenWidth, ScreenHeight,

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +158,18 @@ void PrepareDisplayEnvironment() {
     // sdl12-compat reads this when it makes a window that is not full screen.
     if (WindowScale > 0)
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(WindowScale).c_str(), 1);
+}
+
+void FitWindowToDesktop(int desktopWidth, int desktopHeight) {
+    if (WindowScale <= 1 || desktopWidth <= 0 || desktopHeight <= 0) return;
+    const int fits =
+        std::max(1, std::min(desktopWidth / ScreenWidth, desktopHeight / ScreenHeight));
+    if (fits >= WindowScale) return;
+    SetError("a window %d times %dx%d is larger than the %dx%d desktop: %d times instead",
+             WindowScale, ScreenWidth, ScreenHeight, desktopWidth, desktopHeight, fits);
+    PrintError();
+    WindowScale = fits;
+    PrepareDisplayEnvironment();
 }
 
 Uint32 ScreenModeFlags() {

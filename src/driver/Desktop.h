@@ -27,6 +27,10 @@ const char* InstalledDataFolder();
 // display's refresh and scales with square pixels, unless the user has set
 // those variables; a window is scaled as the command line asked.
 void PrepareDisplayEnvironment();
+// After the video subsystem starts, before the mode is set: a window scale
+// that would make the window larger than the desktop (its size in pixels;
+// 0 when unknown) is lowered to the largest that fits, with a line saying so.
+void FitWindowToDesktop(int desktopWidth, int desktopHeight);
 // The video mode's flags: double-buffered full screen, or a window.
 Uint32 ScreenModeFlags();
 // After the video mode is set: learns the display's refresh period and
