@@ -87,7 +87,8 @@ TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
         std::string said = program;
         said += ": The following argument was not expected: --bogus\nusage: ";
         said += program;
-        EXPECT_EQ(wrong.err, said + " [--window [K]] [--help] [--version]\n");
+        const char* gallery = program == "ekudemo" ? "" : " [--list] [--effect NAME]";
+        EXPECT_EQ(wrong.err, said + " [--window [K]]" + gallery + " [--help] [--version]\n");
     }
 }
 

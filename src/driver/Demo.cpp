@@ -67,15 +67,17 @@ void FreePictures(SurfaceSlotArray& slots) {
     }
 }
 
-bool PollQuit() {
+bool PollQuit(bool* step) {
     bool quit = false;
+    if (step) *step = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_RETURN &&
-            (event.key.keysym.mod & KMOD_ALT))
-            ToggleFullScreen();
+        if (event.type != SDL_KEYDOWN) continue;
+        const SDLKey key = event.key.keysym.sym;
+        if (key == SDLK_ESCAPE) quit = true;
+        if (key == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT)) ToggleFullScreen();
+        if (step && (key == SDLK_SPACE || key == SDLK_RIGHT)) *step = true;
     }
     return quit;
 }

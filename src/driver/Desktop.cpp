@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "driver/Demo.h"
+#include "driver/Gallery.h"
 
 #include <CLI/CLI.hpp>
 
@@ -89,9 +90,32 @@ void GrowWindow() {
     });
 }
 
+// The gallery's options: --list, and --effect NAME, a name of its table.
+void AddGalleryOptions(CLI::App& app, std::string& name) {
+    app.add_flag_callback(
+        "--list",
+        [] {
+            for (const GalleryEffect& effect : GalleryEffects)
+                std::printf("%s\n", effect.name);
+            throw CLI::Success();
+        },
+        "Name the effects, one a line, and exit");
+    app.add_option("--effect", name,
+                   "Show this effect (" + GalleryEffectNames() +
+                       ") instead of each in turn; in either, Space or the right arrow "
+                       "shows the next")
+        ->type_name("NAME")
+        ->check([](const std::string& wanted) {
+            return FindGalleryEffect(wanted.c_str())
+                       ? std::string()
+                       : "unknown effect \"" + wanted + "\": use " + GalleryEffectNames();
+        });
+}
+
 } // namespace
 
-int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about) {
+int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
+                            const GalleryEffect** effect) {
     CLI::App app(about, program);
     app.set_version_flag("--version", std::string(program) + " " EKUDEMO_VERSION,
                          "Print the version and exit");
@@ -103,20 +127,23 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
             ->expected(0, 1)
             ->type_name("K")
             ->check(CLI::Range(1, MaxWindowScale).description(""));
+    std::string effectName;
+    if (effect) AddGalleryOptions(app, effectName);
     app.footer("Escape or closing the window ends it early. The data is read from dat/ in the "
                "working directory, or from the installed copy's data folder when there is none.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version
-        std::fprintf(stderr, "%s: %s\nusage: %s [--window [K]] [--help] [--version]\n", program,
-                     e.what(), program);
+        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version, --list
+        std::fprintf(stderr, "%s: %s\nusage: %s [--window [K]]%s [--help] [--version]\n", program,
+                     e.what(), program, effect ? " [--list] [--effect NAME]" : "");
         return 2;
     }
     WindowScale = 0;
     // `--window` alone leaves an empty value behind.
     if (window->count())
         WindowScale = window->results().front().empty() ? DefaultWindowScale : scale.front();
+    if (effect) *effect = FindGalleryEffect(effectName.c_str());
     return -1;
 }
 

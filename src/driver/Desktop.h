@@ -8,12 +8,17 @@
 
 #include <cstdint>
 
+struct GalleryEffect;
+
 // The greeting's and the gallery's command line: `--window [K]`, `--help`,
-// `--version`. Returns -1 to go on, with the window scale set: full screen
-// without the option, a window K times the screen's size with it. Otherwise
-// the status to exit with: 0 after --help or --version, 2 after a usage line
-// on standard error.
-int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about);
+// `--version`; with `effect`, the gallery's too: `--list` (its effects' names,
+// one a line) and `--effect NAME`, which sets *effect (null without it).
+// Returns -1 to go on, with the window scale set: full screen without the
+// option, a window K times the screen's size with it. Otherwise the status to
+// exit with: 0 after --help, --version or --list, 2 after a usage line on
+// standard error.
+int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
+                            const GalleryEffect** effect = nullptr);
 
 // An installed copy keeps its data in the data folder chosen at build time. When
 // the working directory has no dat/ and that folder has one, the program
