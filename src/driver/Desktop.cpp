@@ -25,6 +25,7 @@ namespace {
 int WindowScale = 0;
 
 constexpr int DefaultWindowScale = 3;
+int LargestWindowScale = DefaultWindowScale; // the largest window that fits the desktop
 constexpr int MaxWindowScale = 16;
 // When the display does not say how often it refreshes.
 constexpr int DefaultRefreshHz = 60;
@@ -76,7 +77,8 @@ int DisplayRefreshHz() {
 }
 
 // A window made full screen at first comes back at 320x200: it gets the
-// size a window of the default scale has, centred.
+// size a window of the default scale has, or the largest that fits the
+// desktop, centred.
 void GrowWindow() {
     WithSdl2Window([](void* window, void* sdl2) {
         using SetSizeFn = void (*)(void*, int, int);
@@ -84,7 +86,8 @@ void GrowWindow() {
         auto setSize = reinterpret_cast<SetSizeFn>(dlsym(sdl2, "SDL_SetWindowSize"));
         auto setPosition = reinterpret_cast<SetPositionFn>(dlsym(sdl2, "SDL_SetWindowPosition"));
         if (!setSize || !setPosition) return;
-        setSize(window, ScreenWidth * DefaultWindowScale, ScreenHeight * DefaultWindowScale);
+        const int scale = std::min(DefaultWindowScale, LargestWindowScale);
+        setSize(window, ScreenWidth * scale, ScreenHeight * scale);
         constexpr int Centred = 0x2FFF0000; // SDL_WINDOWPOS_CENTERED
         setPosition(window, Centred, Centred);
     });
@@ -188,10 +191,11 @@ void PrepareDisplayEnvironment() {
 }
 
 void FitWindowToDesktop(int desktopWidth, int desktopHeight) {
-    if (WindowScale <= 1 || desktopWidth <= 0 || desktopHeight <= 0) return;
+    if (desktopWidth <= 0 || desktopHeight <= 0) return;
     const int fits =
         std::max(1, std::min(desktopWidth / ScreenWidth, desktopHeight / ScreenHeight));
-    if (fits >= WindowScale) return;
+    LargestWindowScale = fits;
+    if (WindowScale <= fits) return;
     SetError("a window %d times %dx%d is larger than the %dx%d desktop: %d times instead",
              WindowScale, ScreenWidth, ScreenHeight, desktopWidth, desktopHeight, fits);
     PrintError();
