@@ -6,6 +6,7 @@
 
 #include "common/Error.h"
 #include "driver/Demo.h"
+#include "driver/Gallery.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -119,33 +120,40 @@ TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowSca
 
 // Alt+Enter (either Alt) switches between full screen and a window, which
 // the picture fills at 320x200; Enter alone does nothing; switching is not
-// quitting. A window never outgrows the desktop (the headless driver's is
+// quitting; Space and the right arrow step the gallery on, whose title names
+// its effect. A window never outgrows the desktop (the headless driver's is
 // 1024x768).
 TEST(Screen, FullScreenByDefaultAWindowWhenAskedAndAltEnterSwitches) {
     for (int scale : {0, 2, 16}) {
         scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
         testing::internal::CaptureStderr();
         ASSERT_TRUE(OpenScreen("ekudemo"));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  scale < 16
-                      ? ""
-                      : ProgramName +
-                            std::string(": a window 16 times 320x200 is "
-                                        "larger than the 1024x768 desktop: 3 times instead\n"));
+        const std::string fit = ": a window 16 times 320x200 is larger than the 1024x768 desktop: "
+                                "3 times instead\n";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), scale < 16 ? "" : ProgramName + fit);
         EXPECT_EQ(ScaleAsked(), scale ? std::to_string(std::min(scale, 3)) : "");
         bool full = scale == 0;
-        for (SDLMod mod : {KMOD_LALT, KMOD_NONE, KMOD_RALT}) {
+        for (const auto& [key, mod] :
+             {std::pair(SDLK_RETURN, KMOD_LALT), std::pair(SDLK_RETURN, KMOD_NONE),
+              std::pair(SDLK_RETURN, KMOD_RALT), std::pair(SDLK_SPACE, KMOD_NONE),
+              std::pair(SDLK_RIGHT, KMOD_NONE)}) {
             EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
             EXPECT_EQ(Screen->w * 1000 + Screen->h, ScreenWidth * 1000 + ScreenHeight);
             SDL_Event press{};
             press.type = SDL_KEYDOWN;
-            press.key.keysym.sym = SDLK_RETURN;
+            press.key.keysym.sym = key;
             press.key.keysym.mod = mod;
             ASSERT_EQ(SDL_PushEvent(&press), 0);
-            EXPECT_FALSE(PollQuit());
+            bool step = false;
+            EXPECT_FALSE(PollQuit(&step));
+            EXPECT_EQ(step, key != SDLK_RETURN);
             full = mod == KMOD_NONE ? full : !full;
         }
         EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
+        ShowGalleryTitle(GalleryEffects[2]);
+        char* title = nullptr;
+        SDL_WM_GetCaption(&title, nullptr);
+        EXPECT_EQ(title + std::string(), ProgramName + std::string(": wobble"));
         SDL_Quit();
         Screen = nullptr;
     }

@@ -139,47 +139,4 @@ TEST(RealWindow, CloseRequestEndsTheGreeting) {
     RunInAWindow(Ending::CloseRequest);
 }
 
-// The gallery's title names the effect on screen; Space and the right arrow
-// step to the next, after the last to the first.
-TEST(RealWindow, GalleryTitleNamesTheEffectAndKeysStepOn) {
-    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is missing";
-    XvfbDisplay display("320x200x24");
-    ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
-    TempDir dir;
-    CopyData(dir.Path());
-    RunResult run;
-    std::thread gallery([&] {
-        run = RunProgram(
-            {ProgramPath("ekudemo-gallery"), "--effect", "wobble"},
-            {dir.Path(),
-             {"SDL_VIDEODRIVER=x11", "DISPLAY=" + display.Name(), "SDL_AUDIODRIVER=dummy",
-              "LSAN_OPTIONS=", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"},
-             120});
-    });
-    const std::string xdotool = "DISPLAY=" + display.Name() + " timeout 60 xdotool ";
-    std::string window = "0";
-    // Waits for the title, in the window there now (it may be made anew).
-    auto titled = [&](const std::string& effect) {
-        const std::string title = "ekudemo-gallery: " + effect + "\n";
-        const std::string search = xdotool + "search --sync --class ekudemo-gallery 2>/dev/null";
-        for (int tries = 0; tries < 100; ++tries) {
-            if (std::optional<std::string> found = Capture(search))
-                window = std::to_string(std::strtoul(found->c_str(), nullptr, 10));
-            std::string get = xdotool;
-            get += "getwindowname " + window;
-            if (Capture(get) == title) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    };
-    EXPECT_TRUE(titled("wobble"));
-    Capture(xdotool + "key --window " + window + " Right");
-    EXPECT_TRUE(titled("tunnel"));
-    Capture(xdotool + "key --window " + window + " space");
-    EXPECT_TRUE(titled("flares"));
-    Capture(xdotool + "key --window " + window + " Escape");
-    gallery.join();
-    EXPECT_EQ(run.status, 0) << run.err;
-}
-
 } // namespace
