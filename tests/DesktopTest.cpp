@@ -4,7 +4,9 @@
 // and runs the real thing.
 #include "driver/Desktop.h"
 
+#include "common/Error.h"
 #include "driver/Demo.h"
+#include "driver/Gallery.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +81,7 @@ TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
         EXPECT_EQ(version.out, program + " " EKUDEMO_VERSION "\n");
         RunResult help = run("--help");
         EXPECT_EQ(help.status, 0) << program;
-        EXPECT_TRUE(Contains(help.out, "Usage: " + program + " [--window [K]] [--data DIR] [--help]"))
+        EXPECT_TRUE(Contains(help.out, "Usage: " + program + " [--window [K]] [--data DIR]"))
             << help.out;
         EXPECT_EQ(version.err + help.err, "");
         RunResult wrong = run("--bogus");
@@ -88,7 +90,9 @@ TEST(CommandLine, EachProgramSaysWhatItIsAndRefusesWhatItIsNot) {
         std::string said = program;
         said += ": The following argument was not expected: --bogus\nusage: ";
         said += program;
-        EXPECT_EQ(wrong.err, said + " [--window [K]] [--data DIR] [--help] [--version]\n");
+        const char* gallery = program == "ekudemo" ? "" : " [--list] [--effect NAME]";
+        EXPECT_EQ(wrong.err,
+                  said + " [--window [K]] [--data DIR]" + gallery + " [--help] [--version]\n");
     }
 }
 
@@ -119,24 +123,40 @@ TEST(DisplayEnvironment, RefreshAndSquarePixelsUnlessTheUserChoseAndTheWindowSca
 
 // Alt+Enter (either Alt) switches between full screen and a window, which
 // the picture fills at 320x200; Enter alone does nothing; switching is not
-// quitting.
+// quitting; Space and the right arrow step the gallery on, whose title names
+// its effect. A window never outgrows the desktop (the headless driver's is
+// 1024x768).
 TEST(Screen, FullScreenByDefaultAWindowWhenAskedAndAltEnterSwitches) {
-    for (int scale : {0, 2}) {
+    for (int scale : {0, 2, 16}) {
         scale ? Parse({"--window", std::to_string(scale)}) : Parse({});
+        testing::internal::CaptureStderr();
         ASSERT_TRUE(OpenScreen("ekudemo"));
+        const std::string fit = ": a window 16 times 320x200 is larger than the 1024x768 desktop: "
+                                "3 times instead\n";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), scale < 16 ? "" : ProgramName + fit);
+        EXPECT_EQ(ScaleAsked(), scale ? std::to_string(std::min(scale, 3)) : "");
         bool full = scale == 0;
-        for (SDLMod mod : {KMOD_LALT, KMOD_NONE, KMOD_RALT}) {
+        for (const auto& [key, mod] :
+             {std::pair(SDLK_RETURN, KMOD_LALT), std::pair(SDLK_RETURN, KMOD_NONE),
+              std::pair(SDLK_RETURN, KMOD_RALT), std::pair(SDLK_SPACE, KMOD_NONE),
+              std::pair(SDLK_RIGHT, KMOD_NONE)}) {
             EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
             EXPECT_EQ(Screen->w * 1000 + Screen->h, ScreenWidth * 1000 + ScreenHeight);
             SDL_Event press{};
             press.type = SDL_KEYDOWN;
-            press.key.keysym.sym = SDLK_RETURN;
+            press.key.keysym.sym = key;
             press.key.keysym.mod = mod;
             ASSERT_EQ(SDL_PushEvent(&press), 0);
-            EXPECT_FALSE(PollQuit());
+            bool step = false;
+            EXPECT_FALSE(PollQuit(&step));
+            EXPECT_EQ(step, key != SDLK_RETURN);
             full = mod == KMOD_NONE ? full : !full;
         }
         EXPECT_EQ(bool(Screen->flags & SDL_FULLSCREEN), full);
+        ShowGalleryTitle(GalleryEffects[2]);
+        char* title = nullptr;
+        SDL_WM_GetCaption(&title, nullptr);
+        EXPECT_EQ(title + std::string(), ProgramName + std::string(": wobble"));
         SDL_Quit();
         Screen = nullptr;
     }

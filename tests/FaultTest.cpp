@@ -83,13 +83,14 @@ INSTANTIATE_TEST_SUITE_P(EveryDataFile, FaultRun, testing::ValuesIn(AllFaults())
 
 // No sound output ends it before any window; no display asked for and
 // nothing to reach (SDL would quietly draw off screen), or an X display that
-// is not there, is reported.
+// is not there, is reported; so is a working folder without dat/, by the
+// folders looked in and how to make the data.
 TEST(FaultRuns, MissingDevicesAreReportedWithStatus1) {
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 2);
     const struct {
         std::vector<std::string> env;
-        const char *out, *err;
+        std::string out, err;
     } cases[] = {
         {{"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=nonexistent"},
          "Error initializing output device.\n",
@@ -100,14 +101,32 @@ TEST(FaultRuns, MissingDevicesAreReportedWithStatus1) {
         {{"SDL_VIDEODRIVER=x11", "DISPLAY=:4999", "SDL_AUDIODRIVER=dummy"},
          "",
          "ekudemo: cannot start the video subsystem"},
+        {Headless, "",
+         "ekudemo: the data is missing: there is no dat/ in \"" + dir.Path().string() +
+             "\" (the working directory) nor in \""},
     };
     for (const auto& c : cases) {
+        if (c.env == Headless) fs::remove_all(dir / "dat");
         RunResult run = RunGreeting(dir.Path(), c.env);
         EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(run.out, c.out);
         EXPECT_TRUE(Contains(run.err, c.err)) << run.err;
     }
+}
+
+// Started with descriptors 0, 1 and 2 closed, the capture warns of its
+// missing font into the void, not into the still it writes.
+TEST(FaultRuns, ClosedStandardDescriptorsReceiveNoFile) {
+    TempDir dir;
+    CopyDataWithFastMusic(dir.Path(), 2);
+    fs::remove(dir / FontFile);
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", "exec \"$0\" --still 0 0 0 f.png <&- >&- 2>&-",
+                          ProgramPath("ekudemo-capture")},
+                         {dir.Path(), Headless, 30})
+                  .status,
+              0);
+    EXPECT_EQ(ReadBytes(dir / "f.png").at(1), 'P'); // "\x89PNG", not "ekudemo-capture: ..."
 }
 
 } // namespace

@@ -47,6 +47,12 @@ TEST(OutputFile, RefusesAllButNewOrWritableRegularFilesAndWhatTheProgramReads) {
     fs::create_symlink("nowhere", dir / "dangling");
     WriteBytes(dir / "ro", Old);
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::group_read);
+    // Append-only (where the file system has it): the file, and a file in such a folder.
+    fs::create_directories(dir / "kept");
+    WriteBytes(dir / "kept/old", Old);
+    WriteBytes(dir / "appends", Old);
+    const std::string appendOnly = " " + d + "/appends " + d + "/kept 2>/dev/null";
+    const bool haveAppendOnly = std::system(("chattr +a" + appendOnly).c_str()) == 0;
     const std::string data = d + "/dat", song = d + "/dat/song", target = d + "/target";
     const char* const inputs[] = {data.c_str(), song.c_str(), target.c_str()};
     const std::string link = "a symbolic link (name its target instead): only a regular file is "
@@ -64,6 +70,9 @@ TEST(OutputFile, RefusesAllButNewOrWritableRegularFilesAndWhatTheProgramReads) {
         {"/link", "is " + link},
         {"/dangling", "is " + link},
         {"/ro", "is read-only: it is not replaced\n"},
+        {"/appends", haveAppendOnly ? "is append-only: it is not replaced\n" : ""},
+        {"/kept/old",
+         haveAppendOnly ? "is in an append-only or immutable folder: it is not replaced\n" : ""},
         {"/dat/folder/", "is not a file name\n"},
         {"/dat/folder/..", "is not a file name\n"},
         {"/dat/song", "is \"" + song + reads},
@@ -80,6 +89,7 @@ TEST(OutputFile, RefusesAllButNewOrWritableRegularFilesAndWhatTheProgramReads) {
     EXPECT_EQ(TryOpen(dir / "target/x"),
               "test: cannot write \"" + d + "/target/x\": Not a directory\n");
     EXPECT_EQ(TryOpen(dir / "new", inputs), "opened");
+    EXPECT_EQ(std::system(("chattr -a" + appendOnly).c_str()) == 0, haveAppendOnly);
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(ReadBytes(dir / "target"), Old);

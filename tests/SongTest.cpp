@@ -203,6 +203,13 @@ TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
     WriteBytes(dir / "small.s3m", MakeTestModule(2, 6, 125));
     WriteBytes(dir / "text.s3m", {'n', 'o', 't', '\n'});
     WriteBytes(dir / "half.s3m", {song.begin(), song.begin() + ptrdiff_t(song.size() / 2)});
+    // No orders; 16 channels for 40 orders: 17 renders of 307 s.
+    S3mModule none = MakeTestModuleDescription(2, 6, 125),
+              big = MakeTestModuleDescription(40, 6, 125);
+    none.orders.clear();
+    big.channels = 16;
+    WriteBytes(dir / "none.s3m", WriteS3m(none));
+    WriteBytes(dir / "long.s3m", WriteS3m(big));
     auto report = [&](const char* name) {
         return std::vector<std::string>{"--song-report", (dir / name).string()};
     };
@@ -215,6 +222,11 @@ TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
         {report("text.s3m"), 1, "", "text.s3m: not a module libopenmpt can play: "},
         {report("half.s3m"), 1, "",
          "half.s3m: the module is cut short: parts of it that its headers point at are missing\n"},
+        {report("none.s3m"), 1, "",
+         "none.s3m: the module has nothing to play: no order names a pattern with rows\n"},
+        {report("long.s3m"), 1, "",
+         "long.s3m: measuring the module would take too long (17 renders of 307 s, 40960 cells "
+         "of notes); not measured\n"},
         {{"--help"}, 0, "--song-report", ""},
         {{"--version"}, 0, "ekudemo-makedata " EKUDEMO_VERSION "\n", ""},
         {{}, 2, "", "usage: ekudemo-makedata OUTDIR"},
@@ -236,5 +248,5 @@ TEST(MakeDataCommandLine, ReportsOrRefusesAndNamesTheFault) {
         EXPECT_TRUE(c.status != 1 || run.err.find('\n') == run.err.size() - 1); // said once
     }
     // Nothing was written but the files above: no folder named after an option.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }

@@ -54,8 +54,8 @@ TEST(Frames, StillsAndEffectFramesAreExact) {
         {"--still 10 0 0 --seed 1", 9710009647913451865u},
         {"--effect tunnel --time 0 --seed 1", 9949393904108126901u},
         {"--effect tunnel --time 2500 --seed 7", 9988729271983626427u},
-        {"--effect flares --time 0 --seed 1", 10672418658005985361u},
-        {"--effect flares --time 2500 --seed 7", 5137474812061034046u},
+        {"--effect flares --time 0 --seed 1", 17874446126464003882u},
+        {"--effect flares --time 2500 --seed 7", 14821689908694390414u},
         {"--effect wobble --time 0 --seed 1", 3934735413987873446u},
         {"--effect wobble --time 2500 --seed 7", 16159499480989519019u},
     };

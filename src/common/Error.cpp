@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 // The name the program was started by, as the C library's own messages use it.
 const char* ProgramName = program_invocation_short_name;
 
@@ -34,4 +37,13 @@ const char* ErrorText() {
 
 void PrintError() {
     std::fprintf(stderr, "%s: %s\n", ProgramName, ErrorText());
+}
+
+void OpenStandardFiles() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open takes the lowest free number, which is this one. Without
+        // /dev/null, a descriptor that cannot be written still holds it.
+        if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) < 0) open("/", O_PATH);
+    }
 }

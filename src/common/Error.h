@@ -39,3 +39,8 @@ const char* ErrorText();
 
 // "ProgramName: ErrorText()" on standard error.
 void PrintError();
+
+// The first thing each program's main does: descriptors 0, 1 and 2 are made
+// open (on /dev/null where closed), so that no file the program opens later
+// can take one of their numbers and receive its messages.
+void OpenStandardFiles();

@@ -2,6 +2,7 @@
 
 #include "common/DataFile.h"
 #include "common/Error.h"
+#include "common/Text.h"
 
 #include <toml++/toml.h>
 
@@ -231,20 +232,6 @@ std::string GreetingFileText(const Greeting& g) {
 
 std::string GreetingTitle(const Greeting& g) {
     return Latin1ToUtf8(g.name) + "'s birthday greeting";
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const auto code = static_cast<uint8_t>(c);
-        if (code < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
 }
 
 uint8_t MaskLetter(uint8_t letter) {

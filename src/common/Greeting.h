@@ -48,7 +48,6 @@ bool LoadGreeting(const char* path);
 std::string GreetingFileText(const Greeting& greeting);
 // The window's title: "Eku's birthday greeting", in UTF-8.
 std::string GreetingTitle(const Greeting& greeting);
-std::string Latin1ToUtf8(std::string_view text);
 
 // The capital the twister turns for a letter of the name (a -> A, ä -> Ä).
 uint8_t MaskLetter(uint8_t letter);

@@ -4,6 +4,7 @@
 #include "common/DataFile.h"
 #include "common/Error.h"
 #include "common/Greeting.h"
+#include "common/Text.h"
 #include "driver/Desktop.h"
 #include "driver/Timeline.h"
 #include "effects/Caption.h"
@@ -84,15 +85,17 @@ void FreePictures(SurfaceSlotArray& slots) {
     }
 }
 
-bool PollQuit() {
+bool PollQuit(bool* step) {
     bool quit = false;
+    if (step) *step = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit = true;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_RETURN &&
-            (event.key.keysym.mod & KMOD_ALT))
-            ToggleFullScreen();
+        if (event.type != SDL_KEYDOWN) continue;
+        const SDLKey key = event.key.keysym.sym;
+        if (key == SDLK_ESCAPE) quit = true;
+        if (key == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT)) ToggleFullScreen();
+        if (step && (key == SDLK_SPACE || key == SDLK_RIGHT)) *step = true;
     }
     return quit;
 }
@@ -107,6 +110,7 @@ bool OpenScreen(const char* title) {
     // it (an 8-bit palette display).
     const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
     const int desktopBits = desktop && desktop->vfmt ? desktop->vfmt->BitsPerPixel : 0;
+    if (desktop) FitWindowToDesktop(desktop->current_w, desktop->current_h);
     Screen = SDL_SetVideoMode(ScreenWidth, ScreenHeight, 32, ScreenModeFlags());
     if (!Screen)
         return SetError("error setting %dx%d 32bpp indexed mode: %s%s", ScreenWidth, ScreenHeight,
@@ -209,6 +213,6 @@ int RunDemo(int, char**) {
     while (!RunFrame(slots)) {
     }
     ShutDown(slots, flareSprite);
-    std::printf("%s\n", CurrentGreeting.farewell.c_str());
+    std::fputs(ForTerminal(CurrentGreeting.farewell + "\n").c_str(), stdout);
     return 0;
 }

@@ -36,8 +36,9 @@ void FreePictures(SurfaceSlotArray& slots);
 bool OpenScreen(const char* title);
 
 // Drains the event queue; true when Escape was pressed or the window was
-// asked to close.
-bool PollQuit();
+// asked to close. With `step`, *step tells whether Space or the right arrow
+// was pressed (the gallery's next effect).
+bool PollQuit(bool* step = nullptr);
 
 // What a program brings up of the greeting. StartUp does it in the greeting's
 // order (the greeting file, music, font, random seed, display, pictures,

@@ -1,13 +1,16 @@
 #include "driver/Desktop.h"
 
 #include "common/DataFile.h"
+#include "common/Error.h"
 #include "common/Help.h"
 #include "driver/Demo.h"
+#include "driver/Gallery.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,7 @@ int WindowScale = 0;
 bool DataFolderNamed = false;
 
 constexpr int DefaultWindowScale = 3;
+int LargestWindowScale = DefaultWindowScale; // the largest window that fits the desktop
 constexpr int MaxWindowScale = 16;
 // When the display does not say how often it refreshes.
 constexpr int DefaultRefreshHz = 60;
@@ -75,7 +79,8 @@ int DisplayRefreshHz() {
 }
 
 // A window made full screen at first comes back at 320x200: it gets the
-// size a window of the default scale has, centred.
+// size a window of the default scale has, or the largest that fits the
+// desktop, centred.
 void GrowWindow() {
     WithSdl2Window([](void* window, void* sdl2) {
         using SetSizeFn = void (*)(void*, int, int);
@@ -83,15 +88,39 @@ void GrowWindow() {
         auto setSize = reinterpret_cast<SetSizeFn>(dlsym(sdl2, "SDL_SetWindowSize"));
         auto setPosition = reinterpret_cast<SetPositionFn>(dlsym(sdl2, "SDL_SetWindowPosition"));
         if (!setSize || !setPosition) return;
-        setSize(window, ScreenWidth * DefaultWindowScale, ScreenHeight * DefaultWindowScale);
+        const int scale = std::min(DefaultWindowScale, LargestWindowScale);
+        setSize(window, ScreenWidth * scale, ScreenHeight * scale);
         constexpr int Centred = 0x2FFF0000; // SDL_WINDOWPOS_CENTERED
         setPosition(window, Centred, Centred);
     });
 }
 
+// The gallery's options: --list, and --effect NAME, a name of its table.
+void AddGalleryOptions(CLI::App& app, std::string& name) {
+    app.add_flag_callback(
+        "--list",
+        [] {
+            for (const GalleryEffect& effect : GalleryEffects)
+                std::printf("%s\n", effect.name);
+            throw CLI::Success();
+        },
+        "Name the effects, one a line, and exit");
+    app.add_option("--effect", name,
+                   "Show this effect (" + GalleryEffectNames() +
+                       ") instead of each in turn; in either, Space or the right arrow "
+                       "shows the next")
+        ->type_name("NAME")
+        ->check([](const std::string& wanted) {
+            return FindGalleryEffect(wanted.c_str())
+                       ? std::string()
+                       : "unknown effect \"" + wanted + "\": use " + GalleryEffectNames();
+        });
+}
+
 } // namespace
 
-int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about) {
+int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
+                            const GalleryEffect** effect) {
     CLI::App app(about, program);
     app.set_version_flag("--version", std::string(program) + " " EKUDEMO_VERSION,
                          "Print the version and exit");
@@ -109,14 +138,17 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
                                              "Read the data from the folder DIR, one that "
                                              "ekudemo-makedata wrote, instead of dat/")
                                   ->type_name("DIR");
+    std::string effectName;
+    if (effect) AddGalleryOptions(app, effectName);
     app.footer("Escape or closing the window ends it early. The data is read from dat/ in the "
                "working directory, or from the installed copy's data folder when there is none.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version
-        std::fprintf(stderr, "%s: %s\nusage: %s [--window [K]] [--data DIR] [--help] [--version]\n",
-                     program, e.what(), program);
+        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version, --list
+        std::fprintf(stderr,
+                     "%s: %s\nusage: %s [--window [K]] [--data DIR]%s [--help] [--version]\n",
+                     program, e.what(), program, effect ? " [--list] [--effect NAME]" : "");
         return 2;
     }
     WindowScale = 0;
@@ -124,6 +156,7 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     if (window->count())
         WindowScale = window->results().front().empty() ? DefaultWindowScale : scale.front();
     if (dataOption->count()) UseDataFolder(data);
+    if (effect) *effect = FindGalleryEffect(effectName.c_str());
     return -1;
 }
 
@@ -147,11 +180,27 @@ const char* InstalledDataFolder() {
 #endif
 }
 
-void UseInstalledData() {
+bool UseInstalledData() {
+    // A folder named with --data is read as it is; its loaders name what is missing.
+    if (DataFolderNamed) return true;
+    struct stat info;
+    if (lstat("dat", &info) == 0 || errno != ENOENT) return true;
     const char* folder = InstalledDataFolder();
-    if (folder && chdir(folder) != 0) {
-        // The missing files are then reported as they are from a checkout.
+    if (folder) {
+        if (chdir(folder) != 0) {
+            // The missing files are then reported as they are from a checkout.
+        }
+        return true;
     }
+    char* here = getcwd(nullptr, 0);
+    std::string looked = std::string("\"") + (here ? here : ".") + "\" (the working directory)";
+    std::free(here);
+#ifdef EKUDEMO_DATA_DIR
+    looked += " nor in \"" EKUDEMO_DATA_DIR "\" (the installed copy's)";
+#endif
+    return SetError("the data is missing: there is no dat/ in %s; run from the folder that holds "
+                    "dat/, or make one there with \"ekudemo-makedata dat\"",
+                    looked.c_str());
 }
 
 void PrepareDisplayEnvironment() {
@@ -160,6 +209,19 @@ void PrepareDisplayEnvironment() {
     // sdl12-compat reads this when it makes a window that is not full screen.
     if (WindowScale > 0)
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(WindowScale).c_str(), 1);
+}
+
+void FitWindowToDesktop(int desktopWidth, int desktopHeight) {
+    if (desktopWidth <= 0 || desktopHeight <= 0) return;
+    const int fits =
+        std::max(1, std::min(desktopWidth / ScreenWidth, desktopHeight / ScreenHeight));
+    LargestWindowScale = fits;
+    if (WindowScale <= fits) return;
+    SetError("a window %d times %dx%d is larger than the %dx%d desktop: %d times instead",
+             WindowScale, ScreenWidth, ScreenHeight, desktopWidth, desktopHeight, fits);
+    PrintError();
+    WindowScale = fits;
+    PrepareDisplayEnvironment();
 }
 
 Uint32 ScreenModeFlags() {

@@ -9,13 +9,17 @@
 #include <cstdint>
 #include <string>
 
-// The greeting's and the gallery's command line: `--window [K]`,
-// `--data DIR`, `--help`, `--version`. Returns -1 to go on, with the window
-// scale set (full screen without the option, a window K times the screen's
-// size with it) and the data folder, when named. Otherwise
-// the status to exit with: 0 after --help or --version, 2 after a usage line
-// on standard error.
-int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about);
+struct GalleryEffect;
+
+// The greeting's and the gallery's command line: `--window [K]`, `--data DIR`,
+// `--help`, `--version`; with `effect`, the gallery's too: `--list` (its
+// effects' names, one a line) and `--effect NAME`, which sets *effect (null
+// without it). Returns -1 to go on, with the window scale set (full screen
+// without the option, a window K times the screen's size with it) and the data
+// folder, when named. Otherwise the status to exit with: 0 after --help,
+// --version or --list, 2 after a usage line on standard error.
+int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
+                            const GalleryEffect** effect = nullptr);
 
 // Reads the data from `folder` (common/DataFile.h's DataFolder) from now on:
 // no installed copy's folder stands in for it.
@@ -23,8 +27,9 @@ void UseDataFolder(const std::string& folder);
 
 // An installed copy keeps its data in the data folder chosen at build time. When
 // the working directory has no dat/ and that folder has one, the program
-// changes into it; a dat/ in the working directory always wins.
-void UseInstalledData();
+// changes into it; a dat/ in the working directory always wins. False, after
+// SetError naming both folders and how to make the data, when neither has one.
+bool UseInstalledData();
 // The folder UseInstalledData would change into, or null.
 const char* InstalledDataFolder();
 
@@ -32,6 +37,10 @@ const char* InstalledDataFolder();
 // display's refresh and scales with square pixels, unless the user has set
 // those variables; a window is scaled as the command line asked.
 void PrepareDisplayEnvironment();
+// After the video subsystem starts, before the mode is set: a window scale
+// that would make the window larger than the desktop (its size in pixels;
+// 0 when unknown) is lowered to the largest that fits, with a line saying so.
+void FitWindowToDesktop(int desktopWidth, int desktopHeight);
 // The video mode's flags: double-buffered full screen, or a window.
 Uint32 ScreenModeFlags();
 // After the video mode is set: learns the display's refresh period and

@@ -190,7 +190,42 @@ void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* 
     effect.draw(screen);
 }
 
-int RunGallery(int, char**) {
+void ShowGalleryTitle(const GalleryEffect& effect) {
+    const std::string title = std::string(ProgramName) + ": " + effect.name;
+    SDL_WM_SetCaption(title.c_str(), ProgramName);
+}
+
+namespace {
+
+// The gallery's frame loop from effect `shown`; a tour moves on to the next
+// effect after GalleryEffectMs and ends after the last.
+void ShowGallery(size_t shown, bool tour) {
+    uint32_t start = uint32_t(MilliClock());
+    ShowGalleryTitle(GalleryEffects[shown]);
+    for (;;) {
+        // Unsigned difference: the clock may wrap while the gallery runs.
+        const uint32_t elapsed = uint32_t(MilliClock()) - start;
+        bool step = false;
+        if (tour && elapsed >= GalleryEffectMs) {
+            if (shown + 1 == GalleryEffects.size()) return;
+            step = true;
+        } else {
+            DrawGalleryFrame(GalleryEffects[shown], int32_t(elapsed), Screen);
+            SDL_Flip(Screen);
+            WaitForRefresh();
+            if (PollQuit(&step) || FMUSIC_IsFinished(SongHandle)) return;
+        }
+        if (step) {
+            shown = (shown + 1) % GalleryEffects.size();
+            start = uint32_t(MilliClock());
+            ShowGalleryTitle(GalleryEffects[shown]);
+        }
+    }
+}
+
+} // namespace
+
+int RunGallery(const GalleryEffect* only) {
     SurfaceSlotArray slots;
     SDL_Surface* flareSprite = nullptr;
     if (int status = StartUp({.program = "ekudemo-gallery",
@@ -208,17 +243,7 @@ int RunGallery(int, char**) {
     } else {
         status = 0;
         PlayMusic();
-        const uint32_t start = uint32_t(MilliClock());
-        for (;;) {
-            // Unsigned difference: the clock may wrap while the gallery runs.
-            const uint32_t elapsed = uint32_t(MilliClock()) - start;
-            const size_t shown = elapsed / GalleryEffectMs;
-            if (shown >= GalleryEffects.size()) break;
-            DrawGalleryFrame(GalleryEffects[shown], int32_t(elapsed % GalleryEffectMs), Screen);
-            SDL_Flip(Screen);
-            WaitForRefresh();
-            if (PollQuit() || FMUSIC_IsFinished(SongHandle)) break;
-        }
+        ShowGallery(only ? size_t(only - GalleryEffects.data()) : 0, !only);
     }
 
     FreeGallery();

@@ -1,6 +1,7 @@
 // The gallery: the three effects that the greeting's timeline never shows,
-// one after another, with the greeting's music. The effects are rows of one
-// table; adding an effect is adding a row.
+// one after another or one chosen, with the greeting's music. The effects
+// are rows of one table, which also names them for the programs' command
+// lines; adding an effect is adding a row.
 #pragma once
 
 #include "driver/Demo.h"
@@ -44,4 +45,11 @@ void FreeGallery();
 // FrameTime becomes `timeMs`, and the effect draws at that time.
 void DrawGalleryFrame(const GalleryEffect& effect, int32_t timeMs, SDL_Surface* screen);
 
-int RunGallery(int argc, char** argv);
+// The window's title while `effect` is on screen: "ekudemo-gallery: NAME".
+void ShowGalleryTitle(const GalleryEffect& effect);
+
+// Shows the effects in turn from the first, each for GalleryEffectMs, and
+// ends after the last; with `only`, that effect until the end. Space or the
+// right arrow steps to the next at once (after the last, the first). Escape,
+// closing the window or the end of the music ends it.
+int RunGallery(const GalleryEffect* only);

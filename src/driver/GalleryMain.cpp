@@ -1,12 +1,19 @@
+#include "common/Error.h"
 #include "driver/Desktop.h"
 #include "driver/Gallery.h"
 
 int main(int argc, char** argv) {
+    OpenStandardFiles();
+    const GalleryEffect* only = nullptr;
     const int status = ParseDisplayCommandLine(
         argc, argv, "ekudemo-gallery",
         "The effects that the birthday greeting never shows (a tunnel, flares and waving tiles), "
-        "about ten seconds each, with the greeting's music.");
+        "about ten seconds each, with the greeting's music.",
+        &only);
     if (status >= 0) return status;
-    UseInstalledData();
-    return RunGallery(argc, argv);
+    if (!UseInstalledData()) {
+        PrintError();
+        return 1;
+    }
+    return RunGallery(only);
 }

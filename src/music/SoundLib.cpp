@@ -155,13 +155,15 @@ bool IsTrackerFormat(std::string_view type) {
 // Whether some order of the song names a pattern that has rows to play.
 bool HasSomethingToPlay(openmpt_module* decoder) {
     const int32_t patterns = openmpt_module_get_num_patterns(decoder);
-    for (int32_t o = 0; o < openmpt_module_get_num_orders(decoder); ++o) {
-        const int32_t pattern = openmpt_module_get_order_pattern(decoder, o);
-        if (pattern >= 0 && pattern < patterns &&
-            openmpt_module_get_pattern_num_rows(decoder, pattern) > 0)
-            return openmpt_module_get_duration_seconds(decoder) > 0;
-    }
-    return false;
+    return ::HasSomethingToPlay(
+        openmpt_module_get_num_orders(decoder),
+        [&](int order) {
+            const int32_t pattern = openmpt_module_get_order_pattern(decoder, order);
+            return pattern >= 0 && pattern < patterns
+                       ? openmpt_module_get_pattern_num_rows(decoder, pattern)
+                       : 0;
+        },
+        [&] { return openmpt_module_get_duration_seconds(decoder); });
 }
 
 // The rows of the pattern at `order`; -1 when there is no such order.

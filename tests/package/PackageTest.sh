@@ -72,7 +72,7 @@ cd /
 /usr/games/ekudemo --version
 test ! -e /dat
 status=0
-SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy /usr/games/ekudemo >/tmp/out.txt 2>/tmp/err.txt || status=$?
+LC_ALL=C SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy /usr/games/ekudemo >/tmp/out.txt 2>/tmp/err.txt || status=$?
 echo "status $status"
 # The capture tool reads the installed data and writes OUT where it was named.
 cd /tmp

@@ -148,7 +148,7 @@ int Run(int argc, char** argv) {
         for (std::string* name : {&l.out, &l.wav})
             if (!name->empty()) *name = std::filesystem::absolute(*name).string();
     }
-    UseInstalledData();
+    if (!UseInstalledData()) return CaptureFailed();
 
     const char* out = l.out.c_str();
     if (*stillOpt) return CaptureStill(l.still[0], l.still[1], l.still[2], l.seed, l.raw, out);
@@ -162,6 +162,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardFiles();
     ProgramName = CaptureProgram;
     try {
         return Run(argc, argv);

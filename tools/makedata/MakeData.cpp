@@ -228,6 +228,7 @@ int Run(int argc, char** argv) {
 
 // CLI11's set-up and the library's allocations can still throw: say so and fail.
 int main(int argc, char** argv) {
+    OpenStandardFiles();
     // Its messages name it so whatever name it was started by.
     ProgramName = "ekudemo-makedata";
     try {

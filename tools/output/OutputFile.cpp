@@ -6,9 +6,11 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -26,8 +28,35 @@ const char* KindOf(mode_t mode) {
     return "not a regular file";
 }
 
+// Whether the program may remove other users' files from a sticky folder.
+bool HasFileOwnerCapability() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    return syscall(SYS_capget, &header, data) == 0 && (data[0].effective & (1u << CAP_FOWNER));
+}
+
+// Why the kernel would refuse to move a new file over `target` at the end,
+// or null: replacing removes the old name, which an append-only or immutable
+// file or folder keeps, and which a sticky folder keeps for the file's and
+// the folder's owners.
+const char* NotReplaceable(const OutputFile& file, const struct stat& target) {
+    struct statx attributes {};
+    if (statx(file.folder, file.name.c_str(), AT_SYMLINK_NOFOLLOW, 0, &attributes) == 0 &&
+        (attributes.stx_attributes & STATX_ATTR_APPEND) != 0)
+        return "is append-only"; // an immutable one is read-only
+    if (statx(file.folder, "", AT_EMPTY_PATH, 0, &attributes) == 0 &&
+        (attributes.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0)
+        return "is in an append-only or immutable folder";
+    struct stat folder {};
+    const uid_t user = geteuid();
+    if (fstat(file.folder, &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+        user != target.st_uid && user != folder.st_uid && !HasFileOwnerCapability())
+        return "belongs to another user in a sticky folder";
+    return nullptr;
+}
+
 // What may stand at the output's name: nothing, or a regular file the user
-// may write. Fills in what replacing it needs.
+// may write and replace. Fills in what replacing it needs.
 bool CheckTarget(OutputFile& file) {
     struct stat st {};
     if (fstatat(file.folder, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -45,6 +74,8 @@ bool CheckTarget(OutputFile& file) {
         faccessat(file.folder, file.name.c_str(), W_OK, AT_EACCESS) != 0) {
         return SetError("\"%s\" is read-only: it is not replaced", file.path.c_str());
     }
+    if (const char* reason = NotReplaceable(file, st))
+        return SetError("\"%s\" %s: it is not replaced", file.path.c_str(), reason);
     file.mode = st.st_mode & 07777;
     file.owner = st.st_uid;
     file.group = st.st_gid;

@@ -2,10 +2,12 @@
 // writes files (the capture tool, the data generator).
 //
 // Only regular files are written. The output's name must be a new file in an
-// existing folder or a regular file the user may write: a device node, FIFO,
-// socket, folder, read-only file or symbolic link (name its target instead)
-// is refused before anything is written, and so is any file the program reads
-// or a name inside a folder it reads from.
+// existing folder or a regular file the user may write and replace: a device
+// node, FIFO, socket, folder, read-only file, a file that cannot be replaced
+// (append-only, in an append-only folder, another user's in a sticky folder)
+// or symbolic link (name its target instead) is refused before anything is
+// written, and so is any file the program reads or a name inside a folder it
+// reads from.
 //
 // The output grows in an unnamed file in the folder of its name (O_TMPFILE)
 // and is linked into place only when complete, so a failure, an interrupt or

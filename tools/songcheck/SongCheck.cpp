@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 namespace {
 
@@ -107,29 +108,27 @@ bool TonalChannel(const std::vector<SongVoice>& voices, bool rolesKnown, int ch)
     return rolesKnown && Tonal(voices[size_t(ch)].role);
 }
 
-// Measures `sample` at `note` into `table` unless it is there already.
-bool MeasureOnce(std::span<const uint8_t> bytes, int sample, int note, bool tonal,
-                 ToneTable& table) {
-    if (table.count({sample, note})) return true;
-    const std::optional<ToneFigures> t = MeasureTone(bytes, sample, note, tonal);
-    if (t) table[{sample, note}] = *t;
-    return t.has_value();
-}
-
-// Every (sample, note) the song plays, alone: the tonal ones with the notes
-// their arpeggios add, and the drums.
-bool MeasureTones(std::span<const uint8_t> bytes, const Sheet& sheet,
-                  const std::vector<SongVoice>& voices, bool rolesKnown, ToneTable& tones,
-                  ToneTable& drums) {
+// The (sample, note) pairs the song plays, each to be measured alone once:
+// the tonal ones with the notes their arpeggios add, and the drums.
+using ToneSet = std::set<std::pair<int, int>>;
+void TonesPlayed(const Sheet& sheet, const std::vector<SongVoice>& voices, bool rolesKnown,
+                 ToneSet& tones, ToneSet& drums) {
     for (const SheetNote& n : sheet.notes) {
         if (!TonalChannel(voices, rolesKnown, n.channel)) {
-            if (!MeasureOnce(bytes, n.sample, n.note, false, drums)) return false;
+            drums.insert({n.sample, n.note});
             continue;
         }
         for (int up = 0; up < 16; ++up)
-            if ((up == 0 || n.arpeggio >> up & 1) &&
-                !MeasureOnce(bytes, n.sample, n.note + up, true, tones))
-                return false;
+            if (up == 0 || n.arpeggio >> up & 1) tones.insert({n.sample, n.note + up});
+    }
+}
+
+bool MeasureTones(std::span<const uint8_t> bytes, const ToneSet& wanted, bool tonal,
+                  ToneTable& table) {
+    for (const auto& [sample, note] : wanted) {
+        const std::optional<ToneFigures> t = MeasureTone(bytes, sample, note, tonal);
+        if (!t) return false;
+        table[{sample, note}] = *t;
     }
     return true;
 }
@@ -151,9 +150,11 @@ void EndNotes(Sheet& sheet, const std::vector<SongVoice>& voices, bool rolesKnow
 
 // The notes, each played alone, and their ends.
 bool MeasureNotes(std::span<const uint8_t> bytes, const std::vector<SongVoice>& voices,
-                  bool rolesKnown, Sheet& sheet, ToneTable& tones, SongAnalysis& a) {
+                  bool rolesKnown, const ToneSet& tonal, const ToneSet& drum, Sheet& sheet,
+                  ToneTable& tones, SongAnalysis& a) {
     ToneTable drums;
-    if (!MeasureTones(bytes, sheet, voices, rolesKnown, tones, drums)) return false;
+    if (!MeasureTones(bytes, tonal, true, tones) || !MeasureTones(bytes, drum, false, drums))
+        return false;
     for (auto& [key, t] : tones)
         a.tones.push_back(t);
     for (auto& [key, t] : drums)
@@ -180,6 +181,48 @@ bool MeasureSung(std::span<const uint8_t> bytes, const std::vector<SongVoice>& v
     return rest.has_value();
 }
 
+// The rows of the pattern that `order` names; 0 for none.
+int RowsAt(const openmpt::module& module, int order) {
+    const int pattern = module.get_order_pattern(order);
+    return pattern >= 0 && pattern < module.get_num_patterns()
+               ? module.get_pattern_num_rows(pattern)
+               : 0;
+}
+
+// What measuring a module takes is counted before any of it is done, and
+// refused beyond what a report does in seconds: the song rendered whole, per
+// channel and per role of several channels, the melody and its backing
+// (seconds of sound), the sheet's cells, and each note played alone, which
+// loads the module twice. The greeting's song asks for 15 renders of 94 s,
+// 8448 cells and 64 notes.
+constexpr double MostRenderedSeconds = 4000;
+constexpr size_t MostCells = 1 << 20;
+constexpr size_t MostNotesAlone = 600;
+constexpr size_t MostNoteLoadBytes = size_t{1} << 30;
+
+bool RendersWithinBudget(const openmpt::module& module, const std::vector<SongVoice>& voices,
+                         bool rolesKnown) {
+    size_t renders = 1 + size_t(module.get_num_channels()) + (rolesKnown ? 2 : 0), cells = 0;
+    for (SongRole role : Roles)
+        renders +=
+            rolesKnown && std::count_if(voices.begin(), voices.end(),
+                                        [&](const SongVoice& v) { return v.role == role; }) > 1;
+    for (int order = 0; order < module.get_num_orders(); ++order)
+        cells += size_t(RowsAt(module, order)) * size_t(module.get_num_channels());
+    const double seconds = module.get_duration_seconds();
+    if (double(renders) * seconds <= MostRenderedSeconds && cells <= MostCells) return true;
+    return SetError("measuring the module would take too long (%zu renders of %.0f s, %zu cells "
+                    "of notes); not measured",
+                    renders, seconds, cells);
+}
+
+bool NotesWithinBudget(std::span<const uint8_t> bytes, size_t notes) {
+    if (notes <= MostNotesAlone && notes * 2 * bytes.size() <= MostNoteLoadBytes) return true;
+    return SetError("measuring the module would take too long (%zu notes to play alone, each "
+                    "loading its %zu bytes twice); not measured",
+                    notes, bytes.size());
+}
+
 } // namespace
 
 bool Tonal(SongRole role) {
@@ -198,6 +241,12 @@ std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
         SetError("the module is cut short: parts of it that its headers point at are missing");
         return std::nullopt;
     }
+    if (!HasSomethingToPlay(
+            module->get_num_orders(), [&](int order) { return RowsAt(*module, order); },
+            [&] { return module->get_duration_seconds(); })) {
+        SetError("the module has nothing to play: no order names a pattern with rows");
+        return std::nullopt;
+    }
     a.channels = module->get_num_channels();
     a.speed = module->get_current_speed();
     a.tempo = module->get_current_tempo();
@@ -206,15 +255,20 @@ std::optional<SongAnalysis> AnalyseSong(std::span<const uint8_t> bytes,
         SetError("the module plays longer than 10 minutes; not measured");
         return std::nullopt;
     }
-    // The whole mix, each voice alone, each role; the notes, each played
-    // alone, ending where their channels fall silent.
+    // The notes first, to know what measuring them takes.
+    if (!RendersWithinBudget(*module, voices, rolesKnown)) return std::nullopt;
     Sheet sheet = ReadSheet(*module, a.speed, a.tempo);
     a.rowsPerOrder = sheet.rowsPerOrder;
+    ToneSet tonal, drum;
+    TonesPlayed(sheet, voices, rolesKnown, tonal, drum);
+    if (!NotesWithinBudget(bytes, tonal.size() + drum.size())) return std::nullopt;
+    // The whole mix, each voice alone, each role; the notes, each played
+    // alone, ending where their channels fall silent.
     ToneTable tones;
     std::vector<Hearing> heard;
     if (!MeasureMix(bytes, a) || !MeasureVoices(bytes, voices, rolesKnown, sheet, a, heard) ||
         (rolesKnown && !MeasureRoles(bytes, voices, a)) ||
-        !MeasureNotes(bytes, voices, rolesKnown, sheet, tones, a))
+        !MeasureNotes(bytes, voices, rolesKnown, tonal, drum, sheet, tones, a))
         return std::nullopt;
     HearNoteEnds(sheet, heard);
     a.notes = sheet.notes;
