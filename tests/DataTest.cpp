@@ -89,35 +89,6 @@ TEST(DataPictures, EachLoadsAndKeyedOnesUseBlackOnlyForTransparency) {
     }
 }
 
-// Where the crab scene puts it (x from -128 in order 3 to 63 in order 5, y
-// from -32 to -1) the crab is in view with its feet on the sand.
-TEST(DataPictures, TheCrabWalksOnTheSandInView) {
-    const Picture crab = Decode(SlotPicture(SlotCrab));
-    for (int left : {-128, -64, 0, 63})
-        for (int top : {-32, -1}) {
-            int onScreen = 0, lowest = -1;
-            for (int y = 0; y < 200; ++y)
-                for (int x = 0; x < 320; ++x)
-                    if (crab.Opaque(x, y) && x + left >= 0 && x + left < 320 && y + top >= 0)
-                        ++onScreen, lowest = std::max(lowest, y + top);
-            EXPECT_GT(onScreen, 2000) << left << "," << top;
-            EXPECT_GE(lowest, 150) << "feet on the sand at " << left << "," << top;
-        }
-}
-
-// The heads' line starts at x = 200, y = 110 and scrolls left into the open:
-// the face covers its start, nothing covers its path.
-TEST(DataPictures, TheCaptionComesOutOfTheHeadsMouth) {
-    for (Slot slot : {SlotHead1, SlotHead2}) {
-        const Picture head = Decode(SlotPicture(slot));
-        for (int y = 110; y < 124; ++y) {
-            EXPECT_TRUE(head.Opaque(205, y)) << y;
-            for (int x = 0; x < 190; ++x)
-                ASSERT_FALSE(head.Opaque(x, y)) << x << "," << y;
-        }
-    }
-}
-
 // Each letter gives the twister a run on every row of its height, ending
 // left of x = 200 (a run reaching x = 319 draws nothing; the sway stays in
 // view); the flare fades to zero inside its edges, and its glow leaves at

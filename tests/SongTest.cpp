@@ -5,7 +5,6 @@
 #include "common/Error.h"
 #include "s3m/S3mWriter.h"
 #include "songcheck/Loudness.h"
-#include "songcheck/Tone.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -97,34 +96,6 @@ TEST(SongMeter, LoudnessAndLevelsOfKnownSignals) {
     EXPECT_NEAR(f.dcRight, 0, 1e-4);
     EXPECT_NEAR(f.peak, 0.11, 1e-4);
     EXPECT_NEAR(f.correlation, 1, 1e-4);
-}
-
-TEST(SongMeter, PeaksBetweenSamplesAndPitchToATenthOfACent) {
-    // A sine at a quarter of the rate, sampled 45 degrees off its crests:
-    // every sample is at 0.707, the wave reaches 1. It fades in and out, so
-    // its ends ring no higher.
-    std::vector<float> x = Sine(SongRate / 4.0, 1, 1, Pi / 4);
-    const size_t fade = x.size() / 4;
-    for (size_t i = 0; i < fade; ++i) {
-        const float gain = static_cast<float>(0.5 - 0.5 * std::cos(Pi * double(i) / double(fade)));
-        x[i] *= gain;
-        x[x.size() - 1 - i] *= gain;
-    }
-    EXPECT_NEAR(TruePeak(x), 1, 0.003);
-    EXPECT_NEAR(TruePeak(Sine(997, 0.5, 0.1)), 0.5, 0.002);
-    // Sines off by some cents, low to high, and a 25 % pulse (strong
-    // harmonics, as the song's leads have): their fundamentals.
-    const std::pair<double, double> tones[] = {{55 * std::pow(2.0, -7.0 / 1200), 0},
-                                               {440, 0},
-                                               {1760 * std::pow(2.0, 2.5 / 1200), 0},
-                                               {311.127, 0.25}};
-    for (const auto& [f, duty] : tones) {
-        std::vector<float> tone = Sine(f, 0.5, 1);
-        for (size_t i = 0; duty > 0 && i < tone.size(); ++i)
-            tone[i] = std::fmod(double(i) * f / SongRate, 1.0) < duty ? 0.5f : -0.5f;
-        EXPECT_NEAR(1200 * std::log2(MeasureFrequency(tone, SongRate) / f), 0, 0.1) << f;
-    }
-    EXPECT_EQ(MeasureFrequency(std::vector<float>(SongRate, 0.0f), SongRate), 0);
 }
 
 // Lead and bass play the test module's looped square wave, which starts at

@@ -122,23 +122,6 @@ TEST_F(SoundLib, OfflineRenderWalksEveryOrderAndRowOnceAndEnds) {
     EXPECT_EQ(FMUSIC_Render(song, buffer.data(), 1), 1); // a single frame too
 }
 
-TEST_F(SoundLib, OrderStepSkipsOrdersBetweenCalls) {
-    StartOffline();
-    song = FMUSIC_LoadSong(WriteModule(5).c_str());
-    ASSERT_NE(song, nullptr);
-    EXPECT_EQ(FMUSIC_SetOrderCallback(song, RecordOrder, 0), 0);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-    FMUSIC_SetOrderCallback(song, RecordOrder, 2);
-    FMUSIC_PlaySong(song);
-    std::vector<int16_t> buffer(2 * 4096);
-    while (FMUSIC_Render(song, buffer.data(), 4096) > 0) {
-    }
-    const auto calls = CallsSoFar();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].second, 2);
-    EXPECT_EQ(calls[1].second, 4);
-}
-
 TEST_F(SoundLib, SetPositionSeeksAndReportsAnyPosition) {
     StartOffline();
     song = FMUSIC_LoadSong(WriteModule(3).c_str());

@@ -57,15 +57,6 @@ TEST(TileWobble, FramesAreExact) {
         EXPECT_EQ(FrameHash(target.get()), c.hash) << c.time << " " << c.amplitude;
         EXPECT_EQ(FrameHash(source.get()), FrameHash(CodedSource(c.sourceW, c.sourceH).get()));
     }
-    // Tile (0, 0) at amplitude 10 and time 0: 18x18 from (20, 10) to (-5, -5).
-    SurfacePtr source = CodedSource(640, 480), target = MakeSurface32(640, 480);
-    FrameTime = 0;
-    DrawTileWobble(source.get(), target.get(), 10);
-    EXPECT_EQ(Pixel32(target.get(), 0, 0), Code(25, 15));
-    const uint64_t drawn = FrameHash(target.get());
-    DrawTileWobble(nullptr, target.get(), 1);
-    DrawTileWobble(source.get(), nullptr, 1);
-    EXPECT_EQ(FrameHash(target.get()), drawn);
 }
 
 } // namespace
