@@ -52,7 +52,7 @@ TEST(Gallery, ProgramEndsQuietlyWhenTheMusicEndsOrOnAQuitRequest) {
     TempDir dir;
     CopyDataWithFastMusic(dir.Path(), 2);
     std::vector<std::string> env = Headless;
-    env.push_back("LSAN_OPTIONS=fast_unwind_on_malloc=0:suppressions=" +
+    env.push_back("LSAN_OPTIONS=fast_unwind_on_malloc=0:print_suppressions=0:suppressions=" +
                   (SourceDir() / "tests" / "SdlLeaks.supp").string());
     RunOptions options{dir.Path(), env, 30};
     const std::pair<const char*, std::string> cases[] = {

@@ -57,9 +57,9 @@ int CaptureFailed() {
 
 int CaptureUsageError() {
     PrintError();
-    for (const char* usage : CaptureUsages)
-        std::fprintf(stderr, "%s %s %s\n", usage == CaptureUsages[0] ? "usage:" : "      ",
-                     CaptureProgram, usage);
+    for (size_t i = 0; i < CaptureUsages.size(); ++i)
+        std::fprintf(stderr, "%s %s %s\n", i == 0 ? "usage:" : "      ", CaptureProgram,
+                     CaptureUsages[i]);
     std::fputs("Run with --help for more information.\n", stderr);
     return 2;
 }
