@@ -1,8 +1,8 @@
 // The greeting's data files, listed once: the pictures with their slots,
 // sizes and colour keys, the font, the module and the greeting file. The
 // programs load from this table, the data generator writes the files it
-// names, and the tests and benchmarks find them through it. Header only and free of the media library,
-// so that the generator can read it too.
+// names, and the tests and benchmarks find them through it. Header only and free of the media
+// library, so that the generator can read it too.
 #pragma once
 
 #include <array>
