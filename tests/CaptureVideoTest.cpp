@@ -34,11 +34,10 @@ constexpr double SecondsToOrder11 = 11 * 64 * 2.5 / 255;
 using Fields = std::map<std::string, std::string>;
 
 std::vector<Fields> Probe(const fs::path& file) {
-    const RunResult run = RunProgram(
-        {"/usr/bin/ffprobe", "-v", "error", "-count_packets", "-show_entries",
-         "stream=codec_type,codec_name,profile,pix_fmt,width,height,sample_rate,channels,duration,"
-         "nb_read_packets",
-         file.string()});
+    const std::string fields = "stream=codec_type,codec_name,profile,pix_fmt,width,height,"
+                               "sample_rate,channels,duration,nb_read_packets";
+    const RunResult run = RunProgram({"/usr/bin/ffprobe", "-v", "error", "-count_packets",
+                                      "-show_entries", fields, file.string()});
     std::vector<Fields> streams;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);)
