@@ -14,5 +14,5 @@ foreach(file IN LISTS files)
 endforeach()
 if(found)
     message(FATAL_ERROR "These includes climb out of their folder; name the header from "
-        "the top of src/ (\"common/Error.h\") instead:${found}")
+        "the top of its tree (\"common/Error.h\") instead:${found}")
 endif()

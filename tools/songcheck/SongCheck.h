@@ -8,8 +8,8 @@
 // figures.
 #pragma once
 
-#include "makedata/Song.h"
 #include "music/Form.h"
+#include "songcheck/SongVoices.h"
 
 #include <cmath>
 #include <cstdint>
