@@ -2,9 +2,8 @@
 
 #include "common/DataFile.h"
 #include "common/Error.h"
+#include "common/Frame.h"
 #include "common/Help.h"
-#include "driver/Demo.h"
-#include "driver/Gallery.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -95,32 +94,10 @@ void GrowWindow() {
     });
 }
 
-// The gallery's options: --list, and --effect NAME, a name of its table.
-void AddGalleryOptions(CLI::App& app, std::string& name) {
-    app.add_flag_callback(
-        "--list",
-        [] {
-            for (const GalleryEffect& effect : GalleryEffects)
-                std::printf("%s\n", effect.name);
-            throw CLI::Success();
-        },
-        "Name the effects, one a line, and exit");
-    app.add_option("--effect", name,
-                   "Show this effect (" + GalleryEffectNames() +
-                       ") instead of each in turn; in either, Space or the right arrow "
-                       "shows the next")
-        ->type_name("NAME")
-        ->check([](const std::string& wanted) {
-            return FindGalleryEffect(wanted.c_str())
-                       ? std::string()
-                       : "unknown effect \"" + wanted + "\": use " + GalleryEffectNames();
-        });
-}
-
 } // namespace
 
 int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
-                            const GalleryEffect** effect) {
+                            const std::function<void(CLI::App&)>& addOptions, const char* usage) {
     CLI::App app(about, program);
     app.set_version_flag("--version", std::string(program) + " " EKUDEMO_VERSION,
                          "Print the version and exit");
@@ -138,17 +115,16 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
                                              "Read the data from the folder DIR, one that "
                                              "ekudemo-makedata wrote, instead of dat/")
                                   ->type_name("DIR");
-    std::string effectName;
-    if (effect) AddGalleryOptions(app, effectName);
+    if (addOptions) addOptions(app);
     app.footer("Escape or closing the window ends it early. The data is read from dat/ in the "
                "working directory, or from the installed copy's data folder when there is none.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version, --list
+        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version, or one of addOptions'
         std::fprintf(stderr,
                      "%s: %s\nusage: %s [--window [K]] [--data DIR]%s [--help] [--version]\n",
-                     program, e.what(), program, effect ? " [--list] [--effect NAME]" : "");
+                     program, e.what(), program, usage);
         return 2;
     }
     WindowScale = 0;
@@ -156,7 +132,6 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     if (window->count())
         WindowScale = window->results().front().empty() ? DefaultWindowScale : scale.front();
     if (dataOption->count()) UseDataFolder(data);
-    if (effect) *effect = FindGalleryEffect(effectName.c_str());
     return -1;
 }
 

@@ -7,19 +7,23 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-struct GalleryEffect;
+namespace CLI {
+class App;
+}
 
 // The greeting's and the gallery's command line: `--window [K]`, `--data DIR`,
-// `--help`, `--version`; with `effect`, the gallery's too: `--list` (its
-// effects' names, one a line) and `--effect NAME`, which sets *effect (null
-// without it). Returns -1 to go on, with the window scale set (full screen
-// without the option, a window K times the screen's size with it) and the data
-// folder, when named. Otherwise the status to exit with: 0 after --help,
-// --version or --list, 2 after a usage line on standard error.
+// `--help`, `--version`, and what `addOptions` adds (the gallery's own), whose
+// usage words `usage` gives (" [--list]"). Returns -1 to go on, with the
+// window scale set (full screen without the option, a window K times the
+// screen's size with it) and the data folder, when named. Otherwise the
+// status to exit with: 0 after --help, --version or an option that ends the
+// program by throwing CLI::Success, 2 after a usage line on standard error.
 int ParseDisplayCommandLine(int argc, char** argv, const char* program, const char* about,
-                            const GalleryEffect** effect = nullptr);
+                            const std::function<void(CLI::App&)>& addOptions = nullptr,
+                            const char* usage = "");
 
 // Reads the data from `folder` (common/DataFile.h's DataFolder) from now on:
 // no installed copy's folder stands in for it.

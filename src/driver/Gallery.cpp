@@ -11,6 +11,8 @@
 #include "image/Surface.h"
 #include "music/Music.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -168,6 +170,34 @@ std::string GalleryEffectNames() {
         names += GalleryEffects[i].name;
     }
     return names;
+}
+
+int ParseGalleryCommandLine(int argc, char** argv, const char* about, const GalleryEffect** only) {
+    std::string name;
+    const auto addOptions = [&name](CLI::App& app) {
+        app.add_flag_callback(
+            "--list",
+            [] {
+                for (const GalleryEffect& effect : GalleryEffects)
+                    std::printf("%s\n", effect.name);
+                throw CLI::Success();
+            },
+            "Name the effects, one a line, and exit");
+        app.add_option("--effect", name,
+                       "Show this effect (" + GalleryEffectNames() +
+                           ") instead of each in turn; in either, Space or the right arrow "
+                           "shows the next")
+            ->type_name("NAME")
+            ->check([](const std::string& wanted) {
+                return FindGalleryEffect(wanted.c_str())
+                           ? std::string()
+                           : "unknown effect \"" + wanted + "\": use " + GalleryEffectNames();
+            });
+    };
+    const int status = ParseDisplayCommandLine(argc, argv, "ekudemo-gallery", about, addOptions,
+                                               " [--list] [--effect NAME]");
+    *only = FindGalleryEffect(name.c_str());
+    return status;
 }
 
 bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite) {

@@ -35,6 +35,11 @@ const GalleryEffect* FindGalleryEffect(const char* name);
 // The names for a message: "tunnel, flares or wobble".
 std::string GalleryEffectNames();
 
+// The gallery's command line: the greeting's (ParseDisplayCommandLine) with
+// `--list`, which names the effects one a line, and `--effect NAME`, which
+// sets *only (null without it). Returns as ParseDisplayCommandLine does.
+int ParseGalleryCommandLine(int argc, char** argv, const char* about, const GalleryEffect** only);
+
 // Prepares every effect; false, after SetError and with everything released,
 // when one cannot be prepared. The flare data (StartUp with flares) is the caller's.
 bool PrepareGallery(const SurfaceSlotArray& slots, SDL_Surface* flareSprite);

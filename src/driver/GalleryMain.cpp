@@ -5,8 +5,8 @@
 int main(int argc, char** argv) {
     OpenStandardFiles();
     const GalleryEffect* only = nullptr;
-    const int status = ParseDisplayCommandLine(
-        argc, argv, "ekudemo-gallery",
+    const int status = ParseGalleryCommandLine(
+        argc, argv,
         "The effects that the birthday greeting never shows (a tunnel, flares and waving tiles), "
         "about ten seconds each, with the greeting's music.",
         &only);
