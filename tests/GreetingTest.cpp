@@ -14,10 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 #include <map>
 #include <sstream>
 
@@ -49,43 +45,32 @@ TEST(GreetingFile, EkusFileReadsBackAsEkusGreeting) {
     EXPECT_EQ(read.head[7], "k\xE4y hakee mulle ruokaa?");
 }
 
+// (Special files in its place are the data reader's, as for every data file;
+// its own limit is 64 KiB.)
 TEST(GreetingFile, EachFaultIsNamedWithTheFileAndLineAndNothingIsWritten) {
-    enum Kind { Text, Fifo, CharDevice, Folder, Huge };
     const struct {
-        Kind kind;
         int line;
         std::string text, said;
     } cases[] = {
-        {Text, 28, "", "has no entry \"crab\""},
-        {Text, 28, "crab = \"x\"\ncolour = \"red\"", "line 29: unknown entry \"colour\""},
-        {Text, 16, "name = \"\"", "line 16: the name is empty"},
-        {Text, 16, "name = \"Annamaria\"", "line 16: the name has 9 letters; at most 8"},
-        {Text, 16, "name = \"E\xC2\xA0u\"",
+        {28, "", "has no entry \"crab\""},
+        {28, "crab = \"x\"\ncolour = \"red\"", "line 29: unknown entry \"colour\""},
+        {16, "name = \"\"", "line 16: the name is empty"},
+        {16, "name = \"Annamaria\"", "line 16: the name has 9 letters; at most 8"},
+        {16, "name = \"E\xC2\xA0u\"",
          "line 16: the caption font has no glyph for \"\xC2\xA0\" (U+00A0)"},
-        {Text, 18, "\"5 \xE2\x82\xAC\",", "line 18: twister holds U+20AC, which is not in Latin-1"},
-        {Text, 28, "crab = \"a\xFF\"", "line 28: Encountered invalid utf-8 sequence"},
-        {Text, 28, "crab = \"a\\u0007\"", "line 28: crab holds the control character U+0007"},
-        {Text, 28, "crab = \"" + std::string(81, 'x') + "\"",
+        {18, "\"5 \xE2\x82\xAC\",", "line 18: twister holds U+20AC, which is not in Latin-1"},
+        {28, "crab = \"a\xFF\"", "line 28: Encountered invalid utf-8 sequence"},
+        {28, "crab = \"a\\u0007\"", "line 28: crab holds the control character U+0007"},
+        {28, "crab = \"" + std::string(81, 'x') + "\"",
          "line 28: crab is 81 characters long; at most 80"},
-        {Text, 18, "", "line 17: twister must be a list of 8 texts in quotes"},
-        {Fifo, 0, "", "is a FIFO (named pipe), not a regular file"},
-        {CharDevice, 0, "", "is a character device, not a regular file"},
-        {Folder, 0, "", "is a folder, not a file"},
-        {Huge, 0, "", "is larger than the 65536 bytes it may have"},
+        {18, "", "line 17: twister must be a list of 8 texts in quotes"},
+        {1, std::string(65536, '#'), "is larger than the 65536 bytes it may have"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said);
         TempDir dir;
         const fs::path file = dir / "greeting.toml";
-        if (c.kind == Text) WriteBytes(file, Edited({{c.line, c.text}}));
-        if (c.kind == Fifo) {
-            ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
-        }
-        // A node of the memory device that reads zeros, but our own.
-        if (c.kind == CharDevice && mknod(file.c_str(), S_IFCHR | 0644, makedev(1, 5)) != 0)
-            continue; // no device nodes here
-        if (c.kind == Folder) fs::create_directory(file);
-        if (c.kind == Huge) fs::resize_file(file, (WriteBytes(file, {}), 1 << 20));
+        WriteBytes(file, Edited({{c.line, c.text}}));
         const RunResult run = RunProgram(
             {ProgramPath("ekudemo-makedata"), "--greeting", file.string(), (dir / "out").string()});
         EXPECT_EQ(run.status, 1);

@@ -53,13 +53,10 @@ std::vector<uint32_t> RawFrameWords(const std::vector<uint8_t>& bytes) {
 fs::path SourceDir() {
     return EKUDEMO_SOURCE_DIR;
 }
-fs::path BinaryDir() {
-    return EKUDEMO_BINARY_DIR;
-}
-
 fs::path ProgramPath(const std::string& name) {
+    const fs::path built = EKUDEMO_BINARY_DIR;
     for (const char* sub : {"src", "tools"})
-        if (fs::exists(BinaryDir() / sub / name)) return BinaryDir() / sub / name;
+        if (fs::exists(built / sub / name)) return built / sub / name;
     throw std::runtime_error("program not built: " + name);
 }
 

@@ -32,9 +32,8 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
 // A raw frame as the capture tool writes it: little-endian 32-bit words.
 std::vector<uint32_t> RawFrameWords(const std::vector<uint8_t>& bytes);
 
-// The repository's folders and the built programs.
+// The repository's folder and the built programs.
 std::filesystem::path SourceDir();
-std::filesystem::path BinaryDir();
 std::filesystem::path ProgramPath(const std::string& name); // "ekudemo", "ekudemo-capture", ...
 
 // Copies the committed dat/ into `dir`/dat, so a program can run there.
