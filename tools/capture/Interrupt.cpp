@@ -2,12 +2,15 @@
 
 #include "common/Error.h"
 
+#include <atomic>
 #include <iterator>
 
+namespace {
+
+// Set by one of WatchedSignals while an InterruptWatch lives; the loops check
+// it through CheckInterrupt and leave through the normal clean-up.
 std::atomic<bool> Interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
-
-namespace {
 
 // Everything that ends a program by default and can be caught, bar the
 // faults; SIGPIPE too, so that a closed standard error ends a capture cleanly.

@@ -2,15 +2,12 @@
 // which lets a capture stop cleanly with a message.
 #pragma once
 
-#include <atomic>
 #include <csignal>
 #include <cstddef>
 
-// Set by one of WatchedSignals while an InterruptWatch lives; the loops check
-// it and leave through the normal clean-up. (The output is an unnamed file
-// until it is complete, so even a signal that cannot be caught leaves nothing.)
-extern std::atomic<bool> Interrupted;
-
+// While it lives, the signals that end a program mark the capture as
+// interrupted instead. (The output is an unnamed file until it is complete,
+// so even a signal that cannot be caught leaves nothing.)
 class InterruptWatch {
   public:
     InterruptWatch();
