@@ -1,5 +1,7 @@
 #include "common/Help.h"
 
+#include "common/Error.h"
+
 #include <algorithm>
 
 namespace {
@@ -97,4 +99,16 @@ void UsePlainHelp(CLI::App& app, const std::vector<std::string>& usages) {
         if (!a->get_footer().empty()) out += "\n" + Wrap(a->get_footer(), 0, 0);
         return out;
     });
+}
+
+int ParseCommandLine(CLI::App& app, int argc, char** argv, const std::function<void()>& check) {
+    try {
+        app.parse(argc, argv);
+        if (check) check();
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);
+        SetError("%s", e.what());
+        return 2;
+    }
+    return -1;
 }

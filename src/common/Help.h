@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,3 +14,11 @@
 // what follows its name on the command line; with none, one line is made of
 // the options themselves. The help option's own text is set here too.
 void UsePlainHelp(CLI::App& app, const std::vector<std::string>& usages = {});
+
+// Parses the command line, then runs `check`, which may throw a
+// CLI::ParseError for what the parser cannot see. -1 to go on; 0 after
+// --help, --version or an option that ends the program, which the parser has
+// answered; 2 after a usage error, its reason recorded (SetError) for the
+// program to print with its usage lines.
+int ParseCommandLine(CLI::App& app, int argc, char** argv,
+                     const std::function<void()>& check = nullptr);

@@ -118,15 +118,12 @@ int ParseDisplayCommandLine(int argc, char** argv, const char* program, const ch
     if (addOptions) addOptions(app);
     app.footer("Escape or closing the window ends it early. The data is read from dat/ in the "
                "working directory, or from the installed copy's data folder when there is none.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e); // --help, --version, or one of addOptions'
+    const int status = ParseCommandLine(app, argc, argv);
+    if (status == 2)
         std::fprintf(stderr,
                      "%s: %s\nusage: %s [--window [K]] [--data DIR]%s [--help] [--version]\n",
-                     program, e.what(), program, usage);
-        return 2;
-    }
+                     program, ErrorText(), program, usage);
+    if (status >= 0) return status;
     WindowScale = 0;
     // `--window` alone leaves an empty value behind.
     if (window->count())

@@ -37,9 +37,11 @@ bool EndsIn(const std::string& out, const char* ending, const char* what) {
     return SetError("\"%s\": %s name ends in %s", out.c_str(), what, ending);
 }
 
-// What the parser leaves to us: no negative position or time, a known
-// effect, and OUT named as what is written in it. False after SetError.
+// What the parser leaves to us: --raw only for a frame, no negative position
+// or time, a known effect, and OUT named as what is written in it. False
+// after SetError.
 bool ValuesFit(const CommandLine& l, bool still, bool effect, bool wav) {
+    if (l.raw && !still && !effect) return SetError("--raw: applies to --still and --effect only");
     if (still && (l.still[0] < 0 || l.still[1] < 0 || l.still[2] < 0))
         return SetError("--still %d %d %d: the order, the row and the time cannot be negative",
                         int(l.still[0]), int(l.still[1]), int(l.still[2]));
@@ -89,8 +91,8 @@ int Run(int argc, char** argv) {
             ->type_name("NAME");
     CLI::Option* timeOpt =
         app.add_option("--time", l.timeMs, "The effect's clock in milliseconds")->type_name("T_MS");
-    CLI::Option* rawOpt = app.add_flag(
-        "--raw", l.raw, "A frame's pixels as little-endian 32-bit words (OUT.raw) instead of PNG");
+    app.add_flag("--raw", l.raw,
+                 "A frame's pixels as little-endian 32-bit words (OUT.raw) instead of PNG");
     CLI::Option* qualityOpt =
         app.add_option("--quality", l.quality,
                        "The video's size against its picture, Q one of: normal (the default), "
@@ -126,19 +128,11 @@ int Run(int argc, char** argv) {
     wavOpt->excludes(outOpt)->excludes(seedOpt);
     for (CLI::Option* videoOnly : {qualityOpt, fpsOpt, scaleOpt, verboseOpt})
         videoOnly->excludes(stillOpt)->excludes(effectOpt)->excludes(wavOpt);
-    try {
-        app.parse(argc, argv);
-        if (*rawOpt && !*stillOpt && !*effectOpt)
-            throw CLI::ValidationError("--raw", "applies to --still and --effect only");
+    const int status = ParseCommandLine(app, argc, argv, [&] {
         if (!*wavOpt && !*outOpt) throw CLI::RequiredError("OUT");
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        SetError("%s", e.what());
-        return CaptureUsageError();
-    }
+    });
+    if (status == 2) return CaptureUsageError();
+    if (status >= 0) return status;
     if (!ValuesFit(l, stillOpt->count() > 0, effectOpt->count() > 0, wavOpt->count() > 0))
         return CaptureUsageError();
 

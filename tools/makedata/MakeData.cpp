@@ -203,20 +203,15 @@ int Run(int argc, char** argv) {
                          "Print the version and exit");
     UsePlainHelp(app, {"[--greeting FILE] OUTDIR", "--song-report [MODULE]"});
     app.footer("The same bytes on every run: a test checks them against the committed dat/.");
-    try {
-        app.parse(argc, argv);
+    const int status = ParseCommandLine(app, argc, argv, [&] {
         if (reportOption->count() == 0 && outdir.empty()) throw CLI::RequiredError("OUTDIR");
         if (reportOption->count() > 0 && !outdir.empty()) throw CLI::ExtrasError({outdir});
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        SetError("%s", e.what());
+    });
+    if (status == 2) {
         PrintError();
         std::fputs(Usage, stderr);
-        return 2;
     }
+    if (status >= 0) return status;
     const bool done =
         reportOption->count() > 0 ? SongReportCommand(report) : WriteData(outdir, greeting);
     CloseLetterFont();
