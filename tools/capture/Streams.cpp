@@ -1,5 +1,6 @@
 #include "capture/Streams.h"
 
+#include "capture/MediaIo.h"
 #include "common/Error.h"
 #include "driver/Demo.h"
 #include "output/OutputFile.h"
@@ -13,8 +14,6 @@ extern "C" {
 #include <cstring>
 #include <string>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,8 +23,6 @@ constexpr Container Containers[] = {
     {".mov", "mov", "libx264", "aac"},
     {".webm", "webm", "libvpx-vp9", "libvorbis"},
 };
-
-constexpr int IoBufferSize = 1 << 16;
 
 bool ShowLog = false;
 
@@ -151,96 +148,6 @@ void CloseStream(OutputStream& s) {
     s.pending.clear();
 }
 
-// Our own I/O on the output's descriptor, so that FFmpeg never opens a path.
-int WriteToFile(void* opaque, uint8_t* bytes, int size) {
-    auto* file = static_cast<OutputFile*>(opaque);
-    for (int done = 0; done < size;) {
-        const ssize_t n = write(file->fd, bytes + done, size_t(size - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return AVERROR(errno);
-        done += int(n);
-    }
-    return size;
-}
-
-int64_t SeekFd(int fd, int64_t offset, int whence) {
-    if (whence == AVSEEK_SIZE) {
-        struct stat st {};
-        return fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
-    }
-    const off_t at = lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(errno) : int64_t(at);
-}
-
-int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
-    return SeekFd(static_cast<OutputFile*>(opaque)->fd, offset, whence);
-}
-
-// Reading back what was written, at a position of its own: MP4's fast start
-// moves the index to the front when the file is complete.
-struct ReadBack {
-    int fd;
-    int64_t position;
-};
-
-int ReadFromFile(void* opaque, uint8_t* bytes, int size) {
-    auto* r = static_cast<ReadBack*>(opaque);
-    const ssize_t n = pread(r->fd, bytes, size_t(size), off_t(r->position));
-    if (n < 0) return AVERROR(errno);
-    if (n == 0) return AVERROR_EOF;
-    r->position += n;
-    return int(n);
-}
-
-int64_t SeekReadBack(void* opaque, int64_t offset, int whence) {
-    auto* r = static_cast<ReadBack*>(opaque);
-    if (whence == AVSEEK_SIZE) return SeekFd(r->fd, 0, AVSEEK_SIZE);
-    whence &= ~AVSEEK_FORCE;
-    const int64_t size = SeekFd(r->fd, 0, AVSEEK_SIZE);
-    const int64_t at = whence == SEEK_SET   ? offset
-                       : whence == SEEK_CUR ? r->position + offset
-                       : whence == SEEK_END ? size + offset
-                                            : -1;
-    if (at < 0) return AVERROR(EINVAL);
-    r->position = at;
-    return at;
-}
-
-AVIOContext* MakeIo(void* opaque, bool write) {
-    auto* buffer = static_cast<uint8_t*>(av_malloc(IoBufferSize));
-    if (!buffer) return nullptr;
-    AVIOContext* io = write ? avio_alloc_context(buffer, IoBufferSize, 1, opaque, nullptr,
-                                                 WriteToFile, SeekInFile)
-                            : avio_alloc_context(buffer, IoBufferSize, 0, opaque, ReadFromFile,
-                                                 nullptr, SeekReadBack);
-    if (!io) av_free(buffer);
-    return io;
-}
-
-void FreeIo(AVIOContext*& io) {
-    if (!io) return;
-    av_freep(&io->buffer);
-    avio_context_free(&io);
-}
-
-// The muxer opens nothing but the file it writes, for reading it back.
-int OpenForMuxer(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary**) {
-    auto* file = static_cast<OutputFile*>(s->opaque);
-    if ((flags & AVIO_FLAG_WRITE) || !url || !s->url || std::strcmp(url, s->url) != 0)
-        return AVERROR(EPERM);
-    auto* r = new ReadBack{file->fd, 0};
-    *pb = MakeIo(r, false);
-    if (*pb) return 0;
-    delete r;
-    return AVERROR(ENOMEM);
-}
-
-int CloseForMuxer(AVFormatContext*, AVIOContext* pb) {
-    delete static_cast<ReadBack*>(pb->opaque);
-    FreeIo(pb);
-    return 0;
-}
-
 // Encodes the first `frames` pending stereo frames as one sound frame.
 bool WriteSound(MediaFile& m, int frames) {
     OutputStream& s = m.audio;
@@ -310,12 +217,8 @@ bool OpenMedia(MediaFile& m, OutputFile& file, const Container& container, int f
             avformat_alloc_output_context2(&m.format, nullptr, container.muxer, file.path.c_str());
         error < 0)
         return SetAvError("cannot start the video file", error);
-    m.format->opaque = &file;
-    m.format->io_open = OpenForMuxer;
-    m.format->io_close2 = CloseForMuxer;
-    m.format->pb = MakeIo(&file, true);
-    if (!m.format->pb) return SetAvError("cannot start the video file", AVERROR(ENOMEM));
-    m.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (!UseFileIo(m.format, file))
+        return SetAvError("cannot start the video file", AVERROR(ENOMEM));
     // Packets are put in time order only once every stream has one waiting,
     // never early because one stream runs ahead: the file's order then
     // depends on the packets alone, not on which thread was quicker.
@@ -388,7 +291,7 @@ void CloseMedia(MediaFile& m) {
     CloseStream(m.audio);
     CloseStream(m.video);
     if (m.format) {
-        FreeIo(m.format->pb);
+        FreeFileIo(m.format);
         avformat_free_context(m.format);
         m.format = nullptr;
     }
