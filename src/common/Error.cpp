@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include <fcntl.h>
@@ -46,4 +47,18 @@ void OpenStandardFiles() {
         // /dev/null, a descriptor that cannot be written still holds it.
         if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) < 0) open("/", O_PATH);
     }
+}
+
+int RunTool(const char* program, int (*run)(int argc, char** argv), int argc, char** argv) {
+    OpenStandardFiles();
+    ProgramName = program;
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        SetError("%s", e.what());
+    } catch (...) {
+        SetError("failed");
+    }
+    PrintError();
+    return 1;
 }

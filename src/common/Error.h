@@ -44,3 +44,9 @@ void PrintError();
 // open (on /dev/null where closed), so that no file the program opens later
 // can take one of their numbers and receive its messages.
 void OpenStandardFiles();
+
+// A tool's whole main: OpenStandardFiles, its messages named `program`
+// whatever name it was started by, then `run`'s status. Anything `run`
+// throws (its command-line parser's set-up, an allocation) is reported as a
+// failure: the message printed once, status 1.
+int RunTool(const char* program, int (*run)(int argc, char** argv), int argc, char** argv);

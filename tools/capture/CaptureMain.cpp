@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <string>
 #include <strings.h>
@@ -156,14 +155,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    OpenStandardFiles();
-    ProgramName = CaptureProgram;
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        SetError("%s", e.what());
-    } catch (...) {
-        SetError("failed");
-    }
-    return CaptureFailed();
+    return RunTool(CaptureProgram, Run, argc, argv);
 }

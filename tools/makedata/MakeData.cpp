@@ -221,18 +221,6 @@ int Run(int argc, char** argv) {
 
 } // namespace
 
-// CLI11's set-up and the library's allocations can still throw: say so and fail.
 int main(int argc, char** argv) {
-    OpenStandardFiles();
-    // Its messages name it so whatever name it was started by.
-    ProgramName = "ekudemo-makedata";
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        SetError("%s", e.what());
-    } catch (...) {
-        SetError("failed");
-    }
-    PrintError();
-    return 1;
+    return RunTool("ekudemo-makedata", Run, argc, argv);
 }
