@@ -225,7 +225,9 @@ TEST_F(Capture, RefusalsNameTheFaultAndLeaveNoFiles) {
 TEST_F(Capture, CommandLineSaysWhatItDoes) {
     RunResult help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(Contains(help.out, "ekudemo-capture --wav OUT.wav")) << help.out;
+    EXPECT_TRUE(Contains(help.out, "ekudemo-capture --wav OUT.wav\n\nDraws the birthday greeting "
+                                   "offline, from the folder that holds dat/: a still,\n"))
+        << help.out;
     RunResult version = Run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "ekudemo-capture " EKUDEMO_VERSION "\n");
