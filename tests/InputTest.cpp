@@ -1,7 +1,7 @@
 // Every input a program reads, under the faults a careless or hostile user can
 // arrange: special files in place of data files (made here, in a temporary
-// folder), a link to a huge file, modules of every format cut short
-// or with nothing to play, fonts that are not fonts. The reading routine and
+// folder), a link to a huge file, modules of every format cut short or with
+// nothing to play, fonts that are not fonts. The reading routine and
 // the loaders refuse each with a message that names the file and says what is
 // wrong; each program, tried once, passes that on with its status; nothing
 // hangs.
@@ -186,9 +186,9 @@ TEST(Font, EachFaultIsNamed) {
 }
 
 // ---------------------------------------------------------------------------
-// The programs, each tried once with a data file a special file. A picture or the module ends the
-// program with status 1, the font costs only the captions; the message starts with the program's
-// own name.
+// The programs, each tried once with a data file a special file. A picture or
+// the module ends the program with status 1, the font costs only the
+// captions; the message starts with the program's own name.
 TEST(ProgramInputs, EachProgramNamesTheFileAndWhatIsWrong) {
     const struct {
         std::vector<std::string> argv;
